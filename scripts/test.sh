@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what the tests need, builds both platforms, and runs every test: natively, and the
+# Windows build under Wine. Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+export WINEDEBUG=-all
+
+echo "== native build and tests"
+cmake --preset native
+cmake --build --preset native
+ctest --preset native
+
+echo "== Windows build, tests under Wine"
+cmake --preset windows
+cmake --build --preset windows
+# One Wine server for the whole run, instead of one started and stopped per test.
+wineboot --init >/dev/null 2>&1 || true
+wineserver -p
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+ctest --preset windows

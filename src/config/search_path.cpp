@@ -1,0 +1,7 @@
+#include "config/search_path.h"
+
+namespace tolvarine {
+
+void SetUpSearchPath() {}
+
+}  // namespace tolvarine

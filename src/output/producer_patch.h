@@ -1,0 +1,26 @@
+// The producer text inside the converter's output file.
+#ifndef TOLVARINE_OUTPUT_PRODUCER_PATCH_H_
+#define TOLVARINE_OUTPUT_PRODUCER_PATCH_H_
+
+#include <string>
+
+namespace tolvarine {
+
+/// What the converter writes into its output files as their producer.
+inline constexpr char kConverterProducerText[] =
+    "(Apache FOP Version 1.0beta2: PDF Transcoder for Batik)";
+/// What the launcher puts in its place: the same length, so the file keeps its size.
+inline constexpr char kProductProducerText[] =
+    "(Tolvarine SVG to PDF Converter)                       ";
+static_assert(sizeof kConverterProducerText == 56 && sizeof kProductProducerText == 56,
+              "the producer texts must be 55 bytes each");
+
+/// Overwrites one occurrence of `search` in the file at `path` with `replacement` (cut or
+/// padded with spaces to the length of `search`): the last one when `from_end` is set, else
+/// the first. True when an occurrence was found.
+bool ReplaceTextInFile(const std::string& path, const std::string& search,
+                       const std::string& replacement, bool from_end);
+
+}  // namespace tolvarine
+
+#endif  // TOLVARINE_OUTPUT_PRODUCER_PATCH_H_

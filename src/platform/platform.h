@@ -1,0 +1,123 @@
+// The few operating-system operations the launcher needs. Everything above this layer is
+// portable C++; platform_posix.cpp and platform_win32.cpp implement it, one per build.
+#ifndef TOLVARINE_PLATFORM_PLATFORM_H_
+#define TOLVARINE_PLATFORM_PLATFORM_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tolvarine::platform {
+
+/// The separator between a folder and a name in a path ('\\' on Windows, '/' on POSIX).
+extern const char kPathSeparator;
+/// The separator between the entries of PATH (';' on Windows, ':' on POSIX).
+extern const char kPathListSeparator;
+/// The private Java runtime's executable, relative to the launcher's folder.
+extern const char kPrivateJavaPath[];
+/// The Java executable's name when the configuration names none.
+extern const char kDefaultJavaName[];
+/// The downloader's and the unpacker's file names in the launcher's folder.
+extern const char kDownloaderName[];
+extern const char kUnpackerName[];
+
+// --- Locations and files -------------------------------------------------------------------
+
+/// The full path of the running executable, as the system reports it; empty if it cannot tell.
+std::string ExecutablePath();
+
+/// True when something (file, folder, anything) exists at `path`.
+bool EntryExists(const std::string& path);
+
+/// True when `path` names something that is not a folder and can be opened for reading now.
+/// Never blocks, even on a named pipe.
+bool CanOpenForReading(const std::string& path);
+
+/// The size in bytes of the entry at `path`, or nothing when it cannot be examined.
+std::optional<std::uint64_t> FileSize(const std::string& path);
+
+/// An open file, closed when the object goes away. Reads and writes address absolute offsets,
+/// so no file position is shared between them.
+class File {
+ public:
+  File() = default;
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  ~File();
+
+  /// Opens an existing file for reading; a folder or a missing file gives an unopened File.
+  static File OpenForReading(const std::string& path);
+  /// Opens an existing file for reading and writing in place: never created, never truncated.
+  static File OpenForUpdate(const std::string& path);
+
+  bool IsOpen() const;
+  /// The file's current size, or nothing when it cannot be examined.
+  std::optional<std::uint64_t> Size() const;
+  /// Reads exactly `size` bytes at `offset`; false on any error or a short read.
+  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const;
+  /// Writes exactly `size` bytes at `offset`; false on any error or a short write.
+  bool WriteAt(std::uint64_t offset, const void* buffer, std::size_t size);
+
+ private:
+  explicit File(std::intptr_t handle) : handle_(handle) {}
+  void Close();
+  std::intptr_t handle_ = -1;
+};
+
+// --- Environment ---------------------------------------------------------------------------
+
+/// The value of an environment variable, or nothing when it is not set.
+std::optional<std::string> ReadEnvironmentVariable(const std::string& name);
+
+/// Sets an environment variable of this process (inherited by later children).
+bool WriteEnvironmentVariable(const std::string& name, const std::string& value);
+
+/// What stands for an unset or empty PATH: the system's default search path on POSIX, the
+/// empty text on Windows.
+std::string DefaultSearchPath();
+
+/// The user's temporary-files folder, always ending with kPathSeparator; empty when no safe
+/// folder can be had.
+std::string TempDirectory();
+
+// --- Configuration -------------------------------------------------------------------------
+
+/// Reads one value of an INI-form file with the rules of Windows' private profile reader.
+/// Fills `buffer` (of `size` bytes, size > 0) with the value or `default_value`, zero-ended,
+/// cut to size - 1 characters, and returns the number of characters placed.
+std::size_t ReadProfileString(const std::string& section, const std::string& key,
+                              const std::string& default_value, char* buffer, std::size_t size,
+                              const std::string& path);
+
+// --- Processes -----------------------------------------------------------------------------
+
+/// A command line as one text (what Windows starts) together with the same line split into
+/// a program and its arguments by the Windows rules (what POSIX starts).
+struct CommandLine {
+  std::string text;
+  std::vector<std::string> argv;
+};
+
+/// Receives one piece of a child's output, in the order the bytes reached the pipe.
+using OutputSink = std::function<void(const char* data, std::size_t size)>;
+
+/// Runs a child with its standard output and standard error joined into one pipe and no
+/// standard input, hands every byte it writes to `sink`, and returns once the child itself
+/// has ended and what it left in the pipe is drained. False when it could not be started.
+bool RunCapturedProcess(const CommandLine& command, const OutputSink& sink);
+
+/// Runs a child in this process's console and waits for it without a limit. Returns its
+/// exit code as a signed 32-bit value, or -1 when it cannot be started or has none.
+std::int32_t RunProcessAndWait(const CommandLine& command, int show_state);
+
+/// Sends a text to the system debugger channel, where there is one; never to the console.
+void SendToDebugger(const std::string& text);
+
+}  // namespace tolvarine::platform
+
+#endif  // TOLVARINE_PLATFORM_PLATFORM_H_

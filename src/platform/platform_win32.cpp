@@ -1,0 +1,254 @@
+// Windows implementation of the platform layer.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace tolvarine::platform {
+
+const char kPathSeparator = '\\';
+const char kPathListSeparator = ';';
+const char kPrivateJavaPath[] = "jre\\bin\\javaw.exe";
+const char kDefaultJavaName[] = "javaw.exe";
+const char kDownloaderName[] = "wget.exe";
+const char kUnpackerName[] = "7z.exe";
+
+namespace {
+
+// Owns one kernel handle and closes it on every path.
+class Handle {
+ public:
+  explicit Handle(HANDLE handle = nullptr) : handle_(handle) {}
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  ~Handle() {
+    if (valid()) CloseHandle(handle_);  // Nothing useful can be done about a failed close.
+  }
+  bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+HANDLE AsHandle(std::intptr_t value) { return reinterpret_cast<HANDLE>(value); }
+
+// The ANSI file functions stop at MAX_PATH characters. Paths go through the wide functions,
+// long ones as extended-length paths, so that a name of any length works.
+std::wstring WidePath(const std::string& path) {
+  int length =
+      MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), length);
+  // Below this length even a folder name fits the classic limit (which keeps 12 for 8.3 names).
+  if (wide.size() < MAX_PATH - 12 || wide.rfind(L"\\\\?\\", 0) == 0) return wide;
+  DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return wide;
+  std::wstring full(needed, L'\0');
+  DWORD got = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+  if (got == 0 || got >= needed) return wide;
+  full.resize(got);
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+}  // namespace
+
+// --- Locations and files -------------------------------------------------------------------
+
+std::string ExecutablePath() {
+  std::string path(MAX_PATH, '\0');
+  for (;;) {
+    DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return std::string();
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);  // Cut at the buffer's end: try again with room to spare.
+  }
+}
+
+bool EntryExists(const std::string& path) {
+  return !path.empty() && GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool CanOpenForReading(const std::string& path) {
+  if (path.empty()) return false;
+  std::wstring wide = WidePath(path);
+  DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return false;
+  }
+  FILE* file = _wfopen(wide.c_str(), L"r");
+  if (file == nullptr) return false;
+  std::fclose(file);  // Opened only to learn that it can be; nothing was read.
+  return true;
+}
+
+std::optional<std::uint64_t> FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (path.empty() || !GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data)) {
+    return std::nullopt;
+  }
+  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = -1;
+  }
+  return *this;
+}
+
+File::~File() { Close(); }
+
+void File::Close() {
+  if (IsOpen()) CloseHandle(AsHandle(handle_));  // Data was written with WriteFile already.
+  handle_ = -1;
+}
+
+namespace {
+
+std::intptr_t OpenExisting(const std::string& path, DWORD access) {
+  if (path.empty()) return -1;
+  HANDLE handle = CreateFileW(WidePath(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return -1;
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    CloseHandle(handle);
+    return -1;
+  }
+  return reinterpret_cast<std::intptr_t>(handle);
+}
+
+}  // namespace
+
+File File::OpenForReading(const std::string& path) {
+  return File(OpenExisting(path, GENERIC_READ));
+}
+
+File File::OpenForUpdate(const std::string& path) {
+  return File(OpenExisting(path, GENERIC_READ | GENERIC_WRITE));
+}
+
+bool File::IsOpen() const { return handle_ != -1; }
+
+std::optional<std::uint64_t> File::Size() const {
+  LARGE_INTEGER size;
+  if (!IsOpen() || !GetFileSizeEx(AsHandle(handle_), &size)) return std::nullopt;
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+namespace {
+
+OVERLAPPED AtOffset(std::uint64_t offset) {
+  OVERLAPPED overlapped;
+  std::memset(&overlapped, 0, sizeof overlapped);
+  overlapped.Offset = static_cast<DWORD>(offset);
+  overlapped.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return overlapped;
+}
+
+constexpr std::size_t kMaxTransfer = 1u << 30;
+
+}  // namespace
+
+bool File::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const {
+  char* out = static_cast<char*>(buffer);
+  while (size > 0) {
+    OVERLAPPED at = AtOffset(offset);
+    DWORD want = static_cast<DWORD>(size < kMaxTransfer ? size : kMaxTransfer);
+    DWORD got = 0;
+    if (!ReadFile(AsHandle(handle_), out, want, &got, &at) || got == 0) return false;
+    out += got;
+    offset += got;
+    size -= got;
+  }
+  return true;
+}
+
+bool File::WriteAt(std::uint64_t offset, const void* buffer, std::size_t size) {
+  const char* in = static_cast<const char*>(buffer);
+  while (size > 0) {
+    OVERLAPPED at = AtOffset(offset);
+    DWORD want = static_cast<DWORD>(size < kMaxTransfer ? size : kMaxTransfer);
+    DWORD put = 0;
+    if (!WriteFile(AsHandle(handle_), in, want, &put, &at) || put == 0) return false;
+    in += put;
+    offset += put;
+    size -= put;
+  }
+  return true;
+}
+
+// --- Environment ---------------------------------------------------------------------------
+
+std::optional<std::string> ReadEnvironmentVariable(const std::string& name) {
+  std::string value(256, '\0');
+  for (;;) {
+    SetLastError(ERROR_SUCCESS);
+    DWORD length =
+        GetEnvironmentVariableA(name.c_str(), value.data(), static_cast<DWORD>(value.size()));
+    if (length == 0) {
+      if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+      return std::string();
+    }
+    if (length < value.size()) {
+      value.resize(length);
+      return value;
+    }
+    value.resize(length);  // Too small: `length` is the size needed, terminator included.
+  }
+}
+
+bool WriteEnvironmentVariable(const std::string& name, const std::string& value) {
+  return SetEnvironmentVariableA(name.c_str(), value.c_str()) != 0;
+}
+
+std::string DefaultSearchPath() { return std::string(); }
+
+std::string TempDirectory() {
+  DWORD needed = GetTempPathA(0, nullptr);
+  if (needed == 0) return std::string();
+  std::string folder(needed, '\0');
+  DWORD length = GetTempPathA(needed, folder.data());
+  if (length == 0 || length >= needed) return std::string();
+  folder.resize(length);
+  if (folder.back() != kPathSeparator) folder += kPathSeparator;
+  return folder;
+}
+
+// --- Configuration -------------------------------------------------------------------------
+
+std::size_t ReadProfileString(const std::string& section, const std::string& key,
+                              const std::string& default_value, char* buffer, std::size_t size,
+                              const std::string& path) {
+  if (size == 0) return 0;
+  if (path.empty()) {
+    std::size_t count = default_value.size() < size - 1 ? default_value.size() : size - 1;
+    std::memcpy(buffer, default_value.data(), count);
+    buffer[count] = '\0';
+    return count;
+  }
+  return GetPrivateProfileStringA(section.c_str(), key.c_str(), default_value.c_str(), buffer,
+                                  static_cast<DWORD>(size), path.c_str());
+}
+
+// --- Processes -----------------------------------------------------------------------------
+
+bool RunCapturedProcess(const CommandLine& /*command*/, const OutputSink& /*sink*/) {
+  return false;
+}
+
+std::int32_t RunProcessAndWait(const CommandLine& /*command*/, int /*show_state*/) { return -1; }
+
+void SendToDebugger(const std::string& text) { OutputDebugStringA(text.c_str()); }
+
+}  // namespace tolvarine::platform

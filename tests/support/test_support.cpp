@@ -1,0 +1,97 @@
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <iostream>
+#include <random>
+#include <sstream>
+
+namespace testing_support {
+
+namespace {
+
+bool CurrentTestFailed() {
+  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  return info != nullptr && info->result()->Failed();
+}
+
+}  // namespace
+
+TempDir::TempDir() {
+  static std::atomic<unsigned> counter{0};
+  std::random_device random;
+  fs::path base = fs::temp_directory_path();
+  for (;;) {
+    std::ostringstream name;
+    name << "tolvarine-test-" << std::hex << random() << '-' << counter++;
+    path_ = base / name.str();
+    std::error_code error;
+    if (fs::create_directory(path_, error)) break;
+  }
+  // The canonical form, so that paths the launcher reports of itself compare equal.
+  path_ = fs::canonical(path_);
+}
+
+TempDir::~TempDir() {
+  if (CurrentTestFailed()) {
+    std::cerr << "kept the test folder " << path_.string() << "\n";
+    return;
+  }
+  std::error_code error;
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, error);
+  fs::remove_all(path_, error);
+}
+
+std::string LauncherProgram() { return HostPath(TOLVARINE_EXE); }
+
+std::string HelperProgram(const std::string& name) {
+  return HostPath(std::string(HELPERS_DIR) + "/" + name + ExecutableSuffix());
+}
+
+std::string ConsoleText(const std::string& text) {
+  if (ExecutableSuffix().empty()) return text;
+  std::string result;
+  for (char c : text) {
+    if (c == '\n') result += '\r';
+    result += c;
+  }
+  return result;
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(content.data(), static_cast<std::streamsize>(content.size()));
+  if (!file) ADD_FAILURE() << "cannot write " << path;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream content;
+  content << file.rdbuf();
+  return content.str();
+}
+
+Installation::Installation() {
+  fs::copy_file(LauncherProgram(), launcher());
+  fs::create_directory(work());
+}
+
+std::string Installation::launcher() const { return File("tolvarine" + ExecutableSuffix()); }
+
+void Installation::Write(const std::string& relative, const std::string& content) const {
+  fs::path path = File(relative);
+  fs::create_directories(path.parent_path());
+  WriteFile(path.string(), content);
+}
+
+ProgramResult Installation::Run(const std::vector<std::string>& args, RunOptions options) const {
+  std::vector<std::string> argv{launcher()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  if (options.working_directory.empty()) options.working_directory = work();
+  return RunProgram(argv, options);
+}
+
+}  // namespace testing_support

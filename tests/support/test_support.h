@@ -1,0 +1,85 @@
+// What the tests share: temp folders, running programs, and installation folders.
+#ifndef TOLVARINE_TESTS_SUPPORT_TEST_SUPPORT_H_
+#define TOLVARINE_TESTS_SUPPORT_TEST_SUPPORT_H_
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+namespace fs = std::filesystem;
+
+/// A fresh folder for one test: removed when the test passed, kept (and its path printed)
+/// when it failed.
+class TempDir {
+ public:
+  TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  ~TempDir();
+  const fs::path& path() const { return path_; }
+  /// A path below the folder.
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  fs::path path_;
+};
+
+struct RunOptions {
+  std::string working_directory;  // empty: the test's own
+  /// Variables to set (a value) or remove (nothing) in the child's environment.
+  std::map<std::string, std::optional<std::string>> environment;
+};
+
+struct ProgramResult {
+  int exit_code = -1;  // a signal on POSIX gives 128 + its number
+  std::string out;
+  std::string err;
+};
+
+/// Runs a program with the given arguments (argument 0 is the program), no standard input,
+/// and its standard output and standard error collected apart.
+ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
+
+/// A path of the build tree (given by the build in its own form) as this platform names it.
+std::string HostPath(const std::string& build_path);
+
+/// The launcher and the helper programs of this build.
+std::string LauncherProgram();
+std::string HelperProgram(const std::string& name);
+/// The executable suffix of this platform ("" or ".exe").
+std::string ExecutableSuffix();
+
+/// What the launcher's standard output holds for `text` printed in text mode: line feeds
+/// become CR LF on Windows.
+std::string ConsoleText(const std::string& text);
+
+void WriteFile(const std::string& path, const std::string& content);
+std::string ReadFile(const std::string& path);
+
+/// An installation folder in a temp dir: the launcher copied in (not linked), with
+/// config.dat and options.dat written as a test asks.
+class Installation {
+ public:
+  Installation();
+  const TempDir& temp() const { return temp_; }
+  /// The installation's folder (the launcher's own folder).
+  std::string dir() const { return temp_.path().string(); }
+  std::string launcher() const;
+  std::string File(const std::string& relative) const { return temp_ / relative; }
+  void Write(const std::string& relative, const std::string& content) const;
+  /// A work folder below the installation, used as the current folder of runs.
+  std::string work() const { return temp_ / "work"; }
+  /// Runs the launcher with `args` (without argument 0) from the work folder.
+  ProgramResult Run(const std::vector<std::string>& args, RunOptions options = {}) const;
+
+ private:
+  TempDir temp_;
+};
+
+}  // namespace testing_support
+
+#endif  // TOLVARINE_TESTS_SUPPORT_TEST_SUPPORT_H_
