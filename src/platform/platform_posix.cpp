@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/profile_reader.h"
 
 namespace tolvarine::platform {
 
@@ -206,14 +207,10 @@ std::string TempDirectory() {
 
 // --- Configuration -------------------------------------------------------------------------
 
-std::size_t ReadProfileString(const std::string& /*section*/, const std::string& /*key*/,
+std::size_t ReadProfileString(const std::string& section, const std::string& key,
                               const std::string& default_value, char* buffer, std::size_t size,
-                              const std::string& /*path*/) {
-  if (size == 0) return 0;
-  std::size_t count = default_value.size() < size - 1 ? default_value.size() : size - 1;
-  std::memcpy(buffer, default_value.data(), count);
-  buffer[count] = '\0';
-  return count;
+                              const std::string& path) {
+  return ReadProfileFile(section, key, default_value, buffer, size, path);
 }
 
 // --- Processes -----------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/profile_reader.h"
 
 namespace tolvarine::platform {
 
@@ -231,11 +232,12 @@ std::size_t ReadProfileString(const std::string& section, const std::string& key
                               const std::string& default_value, char* buffer, std::size_t size,
                               const std::string& path) {
   if (size == 0) return 0;
-  if (path.empty()) {
-    std::size_t count = default_value.size() < size - 1 ? default_value.size() : size - 1;
-    std::memcpy(buffer, default_value.data(), count);
-    buffer[count] = '\0';
-    return count;
+  // An empty path means that no file was found, but the system's reader would look in the
+  // Windows folder for it; and it cannot open a path of MAX_PATH characters or more. The
+  // portable reader gives the system's results (a test holds the two together), reads the
+  // empty path as a missing file, and takes a path of any length.
+  if (path.empty() || path.size() >= MAX_PATH) {
+    return ReadProfileFile(section, key, default_value, buffer, size, path);
   }
   return GetPrivateProfileStringA(section.c_str(), key.c_str(), default_value.c_str(), buffer,
                                   static_cast<DWORD>(size), path.c_str());
