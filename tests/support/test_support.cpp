@@ -94,4 +94,27 @@ ProgramResult Installation::Run(const std::vector<std::string>& args, RunOptions
   return RunProgram(argv, options);
 }
 
+std::vector<std::string> Installation::Probe(const std::vector<std::string>& commands,
+                                             RunOptions options) const {
+  std::string probe = File("config_probe" + ExecutableSuffix());
+  if (!fs::exists(probe)) fs::copy_file(HelperProgram("config_probe"), probe);
+  std::vector<std::string> argv{probe};
+  argv.insert(argv.end(), commands.begin(), commands.end());
+  if (options.working_directory.empty()) options.working_directory = work();
+  ProgramResult result = RunProgram(argv, options);
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(result.err, "");
+  std::vector<std::string> answers;
+  std::istringstream lines(result.out);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() < 2 || line.front() != '[' || line.back() != ']') {
+      ADD_FAILURE() << "the probe printed " << line;
+      continue;
+    }
+    answers.push_back(line.substr(1, line.size() - 2));
+  }
+  return answers;
+}
+
 }  // namespace testing_support

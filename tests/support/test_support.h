@@ -75,6 +75,11 @@ class Installation {
   std::string work() const { return temp_ / "work"; }
   /// Runs the launcher with `args` (without argument 0) from the work folder.
   ProgramResult Run(const std::vector<std::string>& args, RunOptions options = {}) const;
+  /// Runs the config_probe helper, copied in beside the launcher, with `commands` from the
+  /// work folder, and returns its answers (one per line, brackets removed). A probe that
+  /// does not end with status 0 or writes to standard error fails the test.
+  std::vector<std::string> Probe(const std::vector<std::string>& commands,
+                                 RunOptions options = {}) const;
 
  private:
   TempDir temp_;
