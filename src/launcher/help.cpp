@@ -1,17 +1,43 @@
 #include "launcher/help.h"
 
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+#include "config/installation.h"
+#include "output/file_read.h"
+
 namespace tolvarine {
 
 namespace {
 bool debug_mode = false;
 }  // namespace
 
-void ShowHelp() {}
+void ShowHelp() {
+  // A missing or unreadable help file reads as empty: nothing is printed, and nothing said.
+  std::string help_text = ReadTextFile(LocateInstallationFile(kHelpFileName));
+  if (!help_text.empty()) std::printf("%s\n", help_text.c_str());
+}
 
 void EnableDebugMode() { debug_mode = true; }
 
 bool DebugMode() { return debug_mode; }
 
-void LogDebug(const char* /*format*/, ...) {}
+void LogDebug(const char* format, ...) {
+  if (!debug_mode) return;
+  std::va_list arguments;
+  va_start(arguments, format);
+  std::va_list arguments_again;
+  va_copy(arguments_again, arguments);
+  int length = std::vsnprintf(nullptr, 0, format, arguments);
+  va_end(arguments);
+  // Sized to the line, so that a long argument list is printed whole.
+  std::string text(length > 0 ? static_cast<std::size_t>(length) + 1 : 1, '\0');
+  if (length > 0) std::vsnprintf(text.data(), text.size(), format, arguments_again);
+  va_end(arguments_again);
+  std::printf("%s", text.c_str());
+  // Children that write to the same console come later: the line must be out before them.
+  std::fflush(stdout);
+}
 
 }  // namespace tolvarine

@@ -55,9 +55,10 @@ TEST(DriverTest, EmptyOutputNameIsReported) {
 
 TEST(DriverTest, DebugSwitchAloneRunsNothingAndNamesTheOutput) {
   Installation install;
-  ExpectRun(install.Run({"-debug"}), 0, "[Error] Failed to create \"-debug\" file.\n");
+  // The "[Cmd]" line shows the empty argument string.
+  ExpectRun(install.Run({"-debug"}), 0, "[Cmd] \n[Error] Failed to create \"-debug\" file.\n");
   install.Write("work/-debug", "x");
-  ExpectRun(install.Run({"-debug"}), 1, "[OK] Create \"-debug\" file successful.\n");
+  ExpectRun(install.Run({"-debug"}), 1, "[Cmd] \n[OK] Create \"-debug\" file successful.\n");
 }
 
 TEST(DriverTest, HelpAndNoArgumentsEndWithStatusZeroAndNoReport) {
