@@ -51,6 +51,8 @@ std::string HelperProgram(const std::string& name) {
   return HostPath(std::string(HELPERS_DIR) + "/" + name + ExecutableSuffix());
 }
 
+std::string PathSeparator() { return ExecutableSuffix().empty() ? "/" : "\\"; }
+
 std::string ConsoleText(const std::string& text) {
   if (ExecutableSuffix().empty()) return text;
   std::string result;
@@ -74,7 +76,9 @@ std::string ReadFile(const std::string& path) {
   return content.str();
 }
 
-Installation::Installation() {
+Installation::Installation(const std::string& folder_name)
+    : dir_(folder_name.empty() ? temp_.path() : temp_.path() / folder_name) {
+  fs::create_directories(dir_);
   fs::copy_file(LauncherProgram(), launcher());
   fs::create_directory(work());
 }

@@ -64,21 +64,26 @@ std::string ReadFile(const std::string& path);
 /// config.dat and options.dat written as a test asks.
 class Installation {
  public:
-  Installation();
+  /// An installation in the temp folder itself, or in a sub-folder of that name.
+  explicit Installation(const std::string& folder_name = "");
   const TempDir& temp() const { return temp_; }
   /// The installation's folder (the launcher's own folder).
-  std::string dir() const { return temp_.path().string(); }
+  std::string dir() const { return dir_.string(); }
   std::string launcher() const;
-  std::string File(const std::string& relative) const { return temp_ / relative; }
+  std::string File(const std::string& relative) const { return (dir_ / relative).string(); }
   void Write(const std::string& relative, const std::string& content) const;
   /// A work folder below the installation, used as the current folder of runs.
-  std::string work() const { return temp_ / "work"; }
+  std::string work() const { return File("work"); }
   /// Runs the launcher with `args` (without argument 0) from the work folder.
   ProgramResult Run(const std::vector<std::string>& args, RunOptions options = {}) const;
 
  private:
   TempDir temp_;
+  fs::path dir_;
 };
+
+/// The separator the launcher's platform puts in paths ("/" or "\\").
+std::string PathSeparator();
 
 }  // namespace testing_support
 
