@@ -99,3 +99,20 @@ ProgramResult Installation::Run(const std::vector<std::string>& args, RunOptions
 }
 
 }  // namespace testing_support
+
+namespace testing_support {
+
+std::vector<ProgramResult> Installation::RunTogether(int copies,
+                                                     const std::vector<std::string>& args,
+                                                     RunOptions options) const {
+  std::vector<std::string> argv{launcher()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  if (options.working_directory.empty()) options.working_directory = work();
+  return RunProgramsTogether(std::vector<std::vector<std::string>>(copies, argv), options);
+}
+
+ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {
+  return RunProgramsTogether({argv}, options).front();
+}
+
+}  // namespace testing_support

@@ -44,6 +44,10 @@ struct ProgramResult {
 /// and its standard output and standard error collected apart.
 ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
 
+/// Starts all the programs at once, then waits for every one of them.
+std::vector<ProgramResult> RunProgramsTogether(const std::vector<std::vector<std::string>>& argvs,
+                                               const RunOptions& options = {});
+
 /// A path of the build tree (given by the build in its own form) as this platform names it.
 std::string HostPath(const std::string& build_path);
 
@@ -76,6 +80,9 @@ class Installation {
   std::string work() const { return File("work"); }
   /// Runs the launcher with `args` (without argument 0) from the work folder.
   ProgramResult Run(const std::vector<std::string>& args, RunOptions options = {}) const;
+  /// Runs `copies` launchers with the same `args` at once.
+  std::vector<ProgramResult> RunTogether(int copies, const std::vector<std::string>& args,
+                                         RunOptions options = {}) const;
 
  private:
   TempDir temp_;
