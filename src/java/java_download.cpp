@@ -1,14 +1,115 @@
 #include "java/java_download.h"
 
+#include <cstdio>
+#include <optional>
+
+#include "config/installation.h"
+#include "platform/platform.h"
+#include "process/command_line.h"
+#include "process/run_and_wait.h"
+
 namespace tolvarine {
 
-bool ObtainDownloadedJava(const std::string& /*java_name*/, std::string& result) {
-  result.clear();
-  return false;
+namespace {
+
+std::string Join(const std::string& folder, const std::string& name) {
+  return folder + platform::kPathSeparator + name;
 }
 
-bool UnpackArchive(const std::string& /*archive*/, const std::string& /*destination*/) {
-  return false;
+std::string DownloadedExecutable(const std::string& folder, const std::string& java_name) {
+  return Join(Join(folder, "bin"), java_name);
+}
+
+// A name beside `path` that no other running launcher uses.
+std::string PrivateName(const std::string& path, const char* what) {
+  return path + "." + what + "-" + std::to_string(platform::CurrentProcessId());
+}
+
+// The downloader writes to a file of our own, which becomes the archive only when the
+// transfer ended well, so an interrupted one never leaves a broken archive for later runs.
+bool DownloadArchive(const std::string& archive) {
+  std::string downloader = MakeLauncherPath(platform::kDownloaderName);
+  if (!platform::EntryExists(downloader)) {
+    std::printf("Failed to locate \"%s\" file.", downloader.c_str());
+    return false;
+  }
+  std::string address =
+      ReadConfigValue(kConfigSection, kJavaDownloadUrlKey, "", kJavaDownloadUrlSize);
+  if (address.empty()) {
+    std::printf("Failed to read \"JavaDownloadURL\" value from config file.\n");
+    return false;
+  }
+  std::string partial = PrivateName(archive, "part");
+  std::string command =
+      "\"" + downloader + "\" -O " + QuoteArgument(partial) + " " + QuoteArgument(address);
+  std::int32_t status = RunAndWait(command, kShowNormal);
+  std::optional<std::uint64_t> size = platform::FileSize(partial);
+  bool complete = status == 0 && size && *size > 0;
+  // Another launcher may have put the archive in place meanwhile; either copy is whole.
+  if (!complete || (!platform::RenamePath(partial, archive) && !platform::EntryExists(archive))) {
+    platform::RemoveFile(partial);
+    return false;
+  }
+  return true;
+}
+
+// Makes the unpacked runtime in `staging` the one at `folder`, in one rename, so that no run
+// ever starts a runtime that is still being unpacked. A folder left without the executable
+// (by an older run) is moved aside first.
+void PublishRuntime(const std::string& staging, const std::string& folder,
+                    const std::string& java_name) {
+  if (!platform::RenamePath(staging, folder) &&
+      !platform::EntryExists(DownloadedExecutable(folder, java_name))) {
+    std::string stale = PrivateName(folder, "stale");
+    if (platform::RenamePath(folder, stale)) {
+      platform::RenamePath(staging, folder);
+      platform::RemoveTree(stale);
+    }
+  }
+  platform::RemoveTree(staging);  // Only still there when another launcher published first.
+}
+
+}  // namespace
+
+bool ObtainDownloadedJava(const std::string& java_name, std::string& result) {
+  std::string temp_directory = platform::TempDirectory();
+  if (temp_directory.empty()) {
+    result.clear();
+    std::printf("Failed to locate the temporary-files folder.\n");
+    return false;
+  }
+  std::string folder = temp_directory + kJavaDownloadName;
+  result = DownloadedExecutable(folder, java_name);
+  if (platform::EntryExists(result)) return true;
+
+  std::string archive = folder + ".zip";
+  if (!platform::EntryExists(archive) && !DownloadArchive(archive)) return false;
+  if (!platform::EntryExists(archive)) {
+    std::printf("Failed to locate \"%s\" file.\n", archive.c_str());
+    return false;
+  }
+  std::string staging = PrivateName(folder, "unpacking");
+  platform::RemoveTree(staging);
+  if (UnpackArchive(archive, staging) &&
+      platform::EntryExists(DownloadedExecutable(staging, java_name))) {
+    PublishRuntime(staging, folder, java_name);
+  } else {
+    platform::RemoveTree(staging);
+  }
+  return platform::EntryExists(result);
+}
+
+bool UnpackArchive(const std::string& archive, const std::string& destination) {
+  if (archive.empty() || destination.empty()) return false;
+  std::string unpacker = MakeLauncherPath(platform::kUnpackerName);
+  if (!platform::EntryExists(unpacker)) {
+    std::printf("Failed to locate \"%s\" file.\n", unpacker.c_str());
+    return false;
+  }
+  std::string command =
+      "\"" + unpacker + "\" x -y -o" + QuoteArgument(destination) + " " + QuoteArgument(archive);
+  RunAndWait(command, kShowNormal);  // Judged by what it leaves behind, not by its status.
+  return platform::EntryExists(destination);
 }
 
 }  // namespace tolvarine

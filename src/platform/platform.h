@@ -39,6 +39,19 @@ bool CanOpenForReading(const std::string& path);
 /// The size in bytes of the entry at `path`, or nothing when it cannot be examined.
 std::optional<std::uint64_t> FileSize(const std::string& path);
 
+/// Renames a file or folder. A file replaces an existing one; a folder never replaces a
+/// folder that holds anything. False when nothing was renamed.
+bool RenamePath(const std::string& from, const std::string& to);
+
+/// Removes a file; false when it is still there.
+bool RemoveFile(const std::string& path);
+
+/// Removes a folder with everything in it, never following links out of it.
+void RemoveTree(const std::string& path);
+
+/// This process's identifier, for names no other running launcher uses.
+unsigned long CurrentProcessId();
+
 /// An open file, closed when the object goes away. Reads and writes address absolute offsets,
 /// so no file position is shared between them.
 class File {

@@ -1,4 +1,5 @@
 // POSIX implementation of the platform layer.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -81,6 +82,31 @@ std::optional<std::uint64_t> FileSize(const std::string& path) {
   if (path.empty() || stat(path.c_str(), &info) != 0) return std::nullopt;
   return static_cast<std::uint64_t>(info.st_size);
 }
+
+bool RenamePath(const std::string& from, const std::string& to) {
+  return !from.empty() && !to.empty() && rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0 || errno == ENOENT; }
+
+void RemoveTree(const std::string& path) {
+  struct stat info;
+  if (path.empty() || lstat(path.c_str(), &info) != 0) return;
+  if (S_ISDIR(info.st_mode)) {
+    if (DIR* folder = opendir(path.c_str())) {
+      while (const dirent* entry = readdir(folder)) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..") RemoveTree(path + "/" + name);
+      }
+      closedir(folder);
+    }
+    rmdir(path.c_str());  // What cannot be removed stays; callers only clean up after themselves.
+  } else {
+    unlink(path.c_str());
+  }
+}
+
+unsigned long CurrentProcessId() { return static_cast<unsigned long>(getpid()); }
 
 File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
 

@@ -97,6 +97,46 @@ std::optional<std::uint64_t> FileSize(const std::string& path) {
   return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+bool RenamePath(const std::string& from, const std::string& to) {
+  if (from.empty() || to.empty()) return false;
+  std::wstring source = WidePath(from);
+  DWORD attributes = GetFileAttributesW(source.c_str());
+  bool is_folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  return MoveFileExW(source.c_str(), WidePath(to).c_str(),
+                     is_folder ? 0 : MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool RemoveFile(const std::string& path) {
+  return DeleteFileW(WidePath(path).c_str()) != 0 || GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+void RemoveTree(const std::string& path) {
+  if (path.empty()) return;
+  std::wstring wide = WidePath(path);
+  DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  // A junction or link is removed itself; what it points to is left alone.
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        std::string name = entry.cFileName;
+        if (name != "." && name != "..") RemoveTree(path + "\\" + name);
+      } while (FindNextFileA(search, &entry));
+      FindClose(search);
+    }
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    RemoveDirectoryW(wide.c_str());  // What cannot be removed stays; only our own is removed.
+  } else {
+    SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(wide.c_str());
+  }
+}
+
+unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
+
 File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
 
 File& File::operator=(File&& other) noexcept {

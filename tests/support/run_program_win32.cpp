@@ -51,19 +51,27 @@ HANDLE InheritableFile(const std::string& path, DWORD access, DWORD disposition)
 
 }  // namespace
 
-ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {
-  ProgramResult result;
-  TempDir capture;
-  std::string out_path = capture / "stdout";
-  std::string err_path = capture / "stderr";
+namespace {
+
+struct Started {
+  HANDLE process = nullptr;
+  std::string out_path;
+  std::string err_path;
+};
+
+Started Start(const std::vector<std::string>& argv, const RunOptions& options,
+              const TempDir& capture, std::size_t index) {
+  Started started;
+  started.out_path = capture / ("stdout-" + std::to_string(index));
+  started.err_path = capture / ("stderr-" + std::to_string(index));
   std::string command_line;
   for (const std::string& arg : argv) {
     if (!command_line.empty()) command_line += ' ';
     command_line += tolvarine::QuoteArgument(arg);
   }
   HANDLE in = InheritableFile("NUL", GENERIC_READ, OPEN_EXISTING);
-  HANDLE out = InheritableFile(out_path, GENERIC_WRITE, CREATE_ALWAYS);
-  HANDLE err = InheritableFile(err_path, GENERIC_WRITE, CREATE_ALWAYS);
+  HANDLE out = InheritableFile(started.out_path, GENERIC_WRITE, CREATE_ALWAYS);
+  HANDLE err = InheritableFile(started.err_path, GENERIC_WRITE, CREATE_ALWAYS);
   STARTUPINFOA startup;
   std::memset(&startup, 0, sizeof startup);
   startup.cb = sizeof startup;
@@ -73,26 +81,46 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions&
   startup.hStdError = err;
   PROCESS_INFORMATION process;
   std::string environment = EnvironmentBlock(options);
-  BOOL started = CreateProcessA(
+  BOOL ok = CreateProcessA(
       nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, environment.data(),
       options.working_directory.empty() ? nullptr : options.working_directory.c_str(), &startup,
       &process);
   CloseHandle(in);
   CloseHandle(out);
   CloseHandle(err);
-  if (!started) {
+  if (!ok) {
     ADD_FAILURE() << "cannot start " << command_line << ": error " << GetLastError();
-    return result;
+    return started;
   }
-  WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
   CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  started.process = process.hProcess;
+  return started;
+}
+
+ProgramResult Wait(const Started& started) {
+  ProgramResult result;
+  if (started.process == nullptr) return result;
+  WaitForSingleObject(started.process, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(started.process, &code);
+  CloseHandle(started.process);
   result.exit_code = static_cast<int>(code);
-  result.out = ReadFile(out_path);
-  result.err = ReadFile(err_path);
+  result.out = ReadFile(started.out_path);
+  result.err = ReadFile(started.err_path);
   return result;
+}
+
+}  // namespace
+
+std::vector<ProgramResult> RunProgramsTogether(const std::vector<std::vector<std::string>>& argvs,
+                                               const RunOptions& options) {
+  TempDir capture;
+  std::vector<Started> started;
+  for (std::size_t i = 0; i < argvs.size(); ++i)
+    started.push_back(Start(argvs[i], options, capture, i));
+  std::vector<ProgramResult> results;
+  for (const Started& one : started) results.push_back(Wait(one));
+  return results;
 }
 
 }  // namespace testing_support

@@ -51,6 +51,8 @@ std::string HelperProgram(const std::string& name) {
   return HostPath(std::string(HELPERS_DIR) + "/" + name + ExecutableSuffix());
 }
 
+std::string PathSeparator() { return ExecutableSuffix().empty() ? "/" : "\\"; }
+
 std::string ConsoleText(const std::string& text) {
   if (ExecutableSuffix().empty()) return text;
   std::string result;
@@ -74,7 +76,9 @@ std::string ReadFile(const std::string& path) {
   return content.str();
 }
 
-Installation::Installation() {
+Installation::Installation(const std::string& folder_name)
+    : dir_(folder_name.empty() ? temp_.path() : temp_.path() / folder_name) {
+  fs::create_directories(dir_);
   fs::copy_file(LauncherProgram(), launcher());
   fs::create_directory(work());
 }
@@ -115,6 +119,23 @@ std::vector<std::string> Installation::Probe(const std::vector<std::string>& com
     answers.push_back(line.substr(1, line.size() - 2));
   }
   return answers;
+}
+
+}  // namespace testing_support
+
+namespace testing_support {
+
+std::vector<ProgramResult> Installation::RunTogether(int copies,
+                                                     const std::vector<std::string>& args,
+                                                     RunOptions options) const {
+  std::vector<std::string> argv{launcher()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  if (options.working_directory.empty()) options.working_directory = work();
+  return RunProgramsTogether(std::vector<std::vector<std::string>>(copies, argv), options);
+}
+
+ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {
+  return RunProgramsTogether({argv}, options).front();
 }
 
 }  // namespace testing_support

@@ -44,6 +44,10 @@ struct ProgramResult {
 /// and its standard output and standard error collected apart.
 ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
 
+/// Starts all the programs at once, then waits for every one of them.
+std::vector<ProgramResult> RunProgramsTogether(const std::vector<std::vector<std::string>>& argvs,
+                                               const RunOptions& options = {});
+
 /// A path of the build tree (given by the build in its own form) as this platform names it.
 std::string HostPath(const std::string& build_path);
 
@@ -64,15 +68,16 @@ std::string ReadFile(const std::string& path);
 /// config.dat and options.dat written as a test asks.
 class Installation {
  public:
-  Installation();
+  /// An installation in the temp folder itself, or in a sub-folder of that name.
+  explicit Installation(const std::string& folder_name = "");
   const TempDir& temp() const { return temp_; }
   /// The installation's folder (the launcher's own folder).
-  std::string dir() const { return temp_.path().string(); }
+  std::string dir() const { return dir_.string(); }
   std::string launcher() const;
-  std::string File(const std::string& relative) const { return temp_ / relative; }
+  std::string File(const std::string& relative) const { return (dir_ / relative).string(); }
   void Write(const std::string& relative, const std::string& content) const;
   /// A work folder below the installation, used as the current folder of runs.
-  std::string work() const { return temp_ / "work"; }
+  std::string work() const { return File("work"); }
   /// Runs the launcher with `args` (without argument 0) from the work folder.
   ProgramResult Run(const std::vector<std::string>& args, RunOptions options = {}) const;
   /// Runs the config_probe helper, copied in beside the launcher, with `commands` from the
@@ -80,10 +85,17 @@ class Installation {
   /// does not end with status 0 or writes to standard error fails the test.
   std::vector<std::string> Probe(const std::vector<std::string>& commands,
                                  RunOptions options = {}) const;
+  /// Runs `copies` launchers with the same `args` at once.
+  std::vector<ProgramResult> RunTogether(int copies, const std::vector<std::string>& args,
+                                         RunOptions options = {}) const;
 
  private:
   TempDir temp_;
+  fs::path dir_;
 };
+
+/// The separator the launcher's platform puts in paths ("/" or "\\").
+std::string PathSeparator();
 
 }  // namespace testing_support
 
