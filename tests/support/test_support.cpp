@@ -51,6 +51,8 @@ std::string HelperProgram(const std::string& name) {
   return HostPath(std::string(HELPERS_DIR) + "/" + name + ExecutableSuffix());
 }
 
+std::string HelpersDirectory() { return HostPath(HELPERS_DIR); }
+
 std::string ConsoleText(const std::string& text) {
   if (ExecutableSuffix().empty()) return text;
   std::string result;
