@@ -233,7 +233,7 @@ namespace tolvarine::platform {
 
 namespace {
 
-// One read takes at most this much, as on Windows, where a zero byte must fit behind it.
+// One read takes at most this much, as on Windows, where the launcher has always read so.
 constexpr std::size_t kReadChunk = 8191;
 // The longest wait without a look at the child, where the kernel has no pidfd to wake us.
 constexpr int kPollCapMs = 100;
@@ -241,11 +241,11 @@ constexpr int kPollCapMs = 100;
 // The file actions of one start, destroyed on every path.
 class SpawnActions {
  public:
-  SpawnActions() : ready_(posix_spawn_file_actions_init(&actions_) == 0) {}
+  SpawnActions() : initialised_(posix_spawn_file_actions_init(&actions_) == 0) {}
   SpawnActions(const SpawnActions&) = delete;
   SpawnActions& operator=(const SpawnActions&) = delete;
   ~SpawnActions() {
-    if (ready_) posix_spawn_file_actions_destroy(&actions_);
+    if (initialised_) posix_spawn_file_actions_destroy(&actions_);
   }
   posix_spawn_file_actions_t* get() { return &actions_; }
 
@@ -253,23 +253,23 @@ class SpawnActions {
   /// not even a descriptor that the launcher's own parent left open without close-on-exec.
   bool CloseTheRest() {
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-    ready_ = ready_ && posix_spawn_file_actions_addclosefrom_np(&actions_, 3) == 0;
+    return initialised_ && posix_spawn_file_actions_addclosefrom_np(&actions_, 3) == 0;
+#else
+    return initialised_;  // Without closefrom, the launcher's own descriptors are all
+                          // close-on-exec at least.
 #endif
-    // Elsewhere the launcher's own descriptors are all close-on-exec already.
-    return ready_;
   }
   /// No standard input, and both output streams into `write_end`.
   bool IntoPipe(int write_end) {
-    ready_ = ready_ &&
-             posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY, 0) == 0 &&
-             posix_spawn_file_actions_adddup2(&actions_, write_end, 1) == 0 &&
-             posix_spawn_file_actions_adddup2(&actions_, write_end, 2) == 0;
-    return ready_;
+    return initialised_ &&
+           posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY, 0) == 0 &&
+           posix_spawn_file_actions_adddup2(&actions_, write_end, 1) == 0 &&
+           posix_spawn_file_actions_adddup2(&actions_, write_end, 2) == 0;
   }
 
  private:
   posix_spawn_file_actions_t actions_;
-  bool ready_;
+  bool initialised_;
 };
 
 // Starts argv[0], searched on this process's PATH when it holds no '/', with this process's
@@ -277,7 +277,7 @@ class SpawnActions {
 // included: glibc reports a failed exec here rather than as the child's exit status 127.
 bool Spawn(const std::vector<std::string>& argv, SpawnActions& actions, pid_t& pid) {
   if (argv.empty() || argv[0].empty()) return false;
-  std::vector<char*> pointers;
+  std::vector<char*> pointers;  // posix_spawn takes char* for history's sake; it writes none.
   for (const std::string& argument : argv) pointers.push_back(const_cast<char*>(argument.c_str()));
   pointers.push_back(nullptr);
   return posix_spawnp(&pid, argv[0].c_str(), actions.get(), nullptr, pointers.data(), environ) == 0;

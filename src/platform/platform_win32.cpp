@@ -331,6 +331,9 @@ bool ReadWaiting(HANDLE pipe, DWORD count, const OutputSink& sink) {
   return true;
 }
 
+// The next wait of a child that stays silent: twice the last, up to the longest.
+DWORD Longer(DWORD idle_wait) { return idle_wait * 2 < kIdleWaitMs ? idle_wait * 2 : kIdleWaitMs; }
+
 // Hands on the child's output until the child has ended (then takes only what the pipe
 // holds at that moment, so that a grandchild holding the pipe cannot keep the run going), or
 // until the pipe fails or every writer has closed it.
@@ -339,15 +342,11 @@ void CollectOutput(HANDLE pipe, HANDLE process, const OutputSink& sink) {
   for (;;) {
     DWORD waiting = 0;
     if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr)) return;
-    if (waiting > 0) {
-      if (!ReadWaiting(pipe, waiting, sink)) return;
-      idle_wait = kFirstIdleWaitMs;
-      continue;
-    }
+    if (waiting > 0 && !ReadWaiting(pipe, waiting, sink)) return;
     // The anonymous pipe cannot be waited on together with the child. A child that paused
     // only between two writes is looked at again soon, one that stays silent ever less often.
-    DWORD wait = WaitForSingleObject(process, idle_wait);
-    idle_wait = idle_wait * 2 < kIdleWaitMs ? idle_wait * 2 : kIdleWaitMs;
+    DWORD wait = WaitForSingleObject(process, waiting > 0 ? 0 : idle_wait);
+    idle_wait = waiting > 0 ? kFirstIdleWaitMs : Longer(idle_wait);
     if (wait == WAIT_OBJECT_0) {
       if (PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr)) {
         ReadWaiting(pipe, waiting, sink);  // A failed read ends the run the same way.

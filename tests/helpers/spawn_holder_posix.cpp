@@ -1,6 +1,6 @@
-// Starts its first argument as a grandchild, passing on the second, with this program's own
-// standard streams inherited (so the grandchild holds the pipe that captures this one), then
-// writes "spawned" and ends at once without waiting for it.
+// Starts its arguments as a grandchild (the first names the program), with this program's
+// own standard streams inherited, so that the grandchild holds the pipe that captures this
+// one; then writes "spawned" and ends at once without waiting for it.
 #include <spawn.h>
 #include <unistd.h>
 
@@ -9,10 +9,9 @@
 extern char** environ;
 
 int main(int argc, char** argv) {
-  if (argc < 3) return 2;
-  char* grandchild_argv[] = {argv[1], argv[2], nullptr};
+  if (argc < 2) return 2;
   pid_t pid;
-  if (posix_spawn(&pid, argv[1], nullptr, nullptr, grandchild_argv, environ) != 0) return 3;
+  if (posix_spawn(&pid, argv[1], nullptr, nullptr, argv + 1, environ) != 0) return 3;
   std::printf("spawned\n");
   return 0;
 }

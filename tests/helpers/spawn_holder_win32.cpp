@@ -1,6 +1,6 @@
-// Starts its first argument as a grandchild, passing on the second, with this program's own
-// standard handles inherited (so the grandchild holds the pipe that captures this one), then
-// writes "spawned" and ends at once without waiting for it.
+// Starts its arguments as a grandchild (the first names the program), with this program's
+// own standard handles inherited, so that the grandchild holds the pipe that captures this
+// one; then writes "spawned" and ends at once without waiting for it.
 #include <windows.h>
 
 #include <cstdio>
@@ -8,8 +8,9 @@
 #include <string>
 
 int main(int argc, char** argv) {
-  if (argc < 3) return 2;
-  std::string line = std::string("\"") + argv[1] + "\" \"" + argv[2] + "\"";
+  if (argc < 2) return 2;
+  std::string line;
+  for (int i = 1; i < argc; ++i) line += std::string(i > 1 ? " \"" : "\"") + argv[i] + "\"";
   STARTUPINFOA startup;
   std::memset(&startup, 0, sizeof startup);
   startup.cb = sizeof startup;

@@ -30,27 +30,18 @@ ScopedEnvironmentVariable::~ScopedEnvironmentVariable() {
 }
 
 Gate::Gate() : path_(folder_ / "gate") {
-  if (mkfifo(path_.c_str(), 0600) != 0) ADD_FAILURE() << "cannot make the FIFO " << path_;
-}
-
-Gate::~Gate() {
-  // A helper that is waiting still gets through; one that never came is not waited for.
-  int fd = open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd >= 0) close(fd);
+  // Held open for reading and writing, the FIFO lets the helper's open return at once, and
+  // its read waits for as long as this writer stays.
+  if (mkfifo(path_.c_str(), 0600) != 0 ||
+      (handle_ = open(path_.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC)) < 0) {
+    ADD_FAILURE() << "cannot make the FIFO " << path_;
+  }
 }
 
 void Gate::Release() {
-  // Opening for writing blocks until the helper has the gate open for reading; closing it
-  // again ends the helper's read.
-  int fd;
-  do {
-    fd = open(path_.c_str(), O_WRONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) {
-    ADD_FAILURE() << "cannot open the gate " << path_;
-    return;
-  }
-  close(fd);
+  if (handle_ >= 0) close(static_cast<int>(handle_));  // The helper's read sees the end.
+  handle_ = -1;
+  unlink(path_.c_str());
 }
 
 LeakableFile::LeakableFile() {

@@ -105,17 +105,16 @@ class ScopedEnvironmentVariable {
 };
 
 /// A gate that the helper wait_gate waits at: a named pipe (a FIFO on POSIX) that keeps the
-/// helper blocked in its read until the test releases it.
+/// helper blocked in its read until the test releases it. Nothing here ever blocks the test.
 class Gate {
  public:
   Gate();
   Gate(const Gate&) = delete;
   Gate& operator=(const Gate&) = delete;
-  /// Releases the helper, if it is there and not released yet.
-  ~Gate();
+  ~Gate() { Release(); }
   /// The name that the helper opens.
   std::string path() const { return path_; }
-  /// Waits until the helper has opened the gate, then lets it through.
+  /// Lets a waiting helper through (its read ends); one that comes later fails to open.
   void Release();
 
  private:
