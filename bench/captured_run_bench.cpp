@@ -74,14 +74,13 @@ void StartCost(const std::string& program, int runs) {
   std::printf("A child that ends at once (%s), %d runs each:\n", program.c_str(), runs);
   Report("  started directly (RunAndWait)", direct);
   Report("  captured run (RunCaptured)", captured);
-  std::vector<double> extra;
-  for (int i = 0; i < runs; ++i) extra.push_back(captured[i].wall_us - direct[i].wall_us);
+  std::vector<double> extra_wall, extra_cpu;
+  for (int i = 0; i < runs; ++i) {
+    extra_wall.push_back(captured[i].wall_us - direct[i].wall_us);
+    extra_cpu.push_back(captured[i].cpu_us - direct[i].cpu_us);
+  }
   std::printf("  launcher-side cost of capturing:   wall median %8.1f us  CPU mean %6.1f us\n",
-              Median(extra), Mean([&] {
-                std::vector<double> cpu;
-                for (int i = 0; i < runs; ++i) cpu.push_back(captured[i].cpu_us - direct[i].cpu_us);
-                return cpu;
-              }()));
+              Median(extra_wall), Mean(extra_cpu));
 }
 
 void Throughput(std::size_t megabytes) {
