@@ -27,6 +27,7 @@ std::string PrivateName(const std::string& path, const char* what) {
 
 // The downloader writes to a file of our own, which becomes the archive only when the
 // transfer ended well, so an interrupted one never leaves a broken archive for later runs.
+// False when no download could be tried (and that has been reported).
 bool DownloadArchive(const std::string& archive) {
   std::string downloader = MakeLauncherPath(platform::kDownloaderName);
   if (!platform::EntryExists(downloader)) {
@@ -46,10 +47,7 @@ bool DownloadArchive(const std::string& archive) {
   std::optional<std::uint64_t> size = platform::FileSize(partial);
   bool complete = status == 0 && size && *size > 0;
   // Another launcher may have put the archive in place meanwhile; either copy is whole.
-  if (!complete || (!platform::RenamePath(partial, archive) && !platform::EntryExists(archive))) {
-    platform::RemoveFile(partial);
-    return false;
-  }
+  if (!complete || !platform::RenamePath(partial, archive)) platform::RemoveFile(partial);
   return true;
 }
 

@@ -240,12 +240,180 @@ std::size_t ReadProfileString(const std::string& section, const std::string& key
 }
 
 // --- Processes -----------------------------------------------------------------------------
+// The process calls' headers stay with them, so that this section can change on its own.
 
-bool RunCapturedProcess(const CommandLine& /*command*/, const OutputSink& /*sink*/) {
-  return false;
+}  // namespace tolvarine::platform
+
+#include <poll.h>
+#include <spawn.h>
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace tolvarine::platform {
+
+namespace {
+
+// One read takes at most this much, as on Windows, where the launcher has always read so.
+constexpr std::size_t kReadChunk = 8191;
+// The longest wait without a look at the child, where the kernel has no pidfd to wake us.
+constexpr int kPollCapMs = 100;
+
+// The file actions of one start, destroyed on every path.
+class SpawnActions {
+ public:
+  SpawnActions() : initialised_(posix_spawn_file_actions_init(&actions_) == 0) {}
+  SpawnActions(const SpawnActions&) = delete;
+  SpawnActions& operator=(const SpawnActions&) = delete;
+  ~SpawnActions() {
+    if (initialised_) posix_spawn_file_actions_destroy(&actions_);
+  }
+  posix_spawn_file_actions_t* get() { return &actions_; }
+
+  /// Closes every descriptor from 3 up in the child: nothing of the launcher's leaks into it,
+  /// not even a descriptor that the launcher's own parent left open without close-on-exec.
+  bool CloseTheRest() {
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    return initialised_ && posix_spawn_file_actions_addclosefrom_np(&actions_, 3) == 0;
+#else
+    return initialised_;  // Without closefrom, the launcher's own descriptors are all
+                          // close-on-exec at least.
+#endif
+  }
+  /// No standard input, and both output streams into `write_end`.
+  bool IntoPipe(int write_end) {
+    return initialised_ &&
+           posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY, 0) == 0 &&
+           posix_spawn_file_actions_adddup2(&actions_, write_end, 1) == 0 &&
+           posix_spawn_file_actions_adddup2(&actions_, write_end, 2) == 0;
+  }
+
+ private:
+  posix_spawn_file_actions_t actions_;
+  bool initialised_;
+};
+
+// Starts argv[0], searched on this process's PATH when it holds no '/', with this process's
+// environment and current folder. False when it cannot be started, the program missing
+// included: glibc reports a failed exec here rather than as the child's exit status 127.
+bool Spawn(const std::vector<std::string>& argv, SpawnActions& actions, pid_t& pid) {
+  if (argv.empty() || argv[0].empty()) return false;
+  std::vector<char*> pointers;  // posix_spawn takes char* for history's sake; it writes none.
+  for (const std::string& argument : argv) pointers.push_back(const_cast<char*>(argument.c_str()));
+  pointers.push_back(nullptr);
+  return posix_spawnp(&pid, argv[0].c_str(), actions.get(), nullptr, pointers.data(), environ) == 0;
 }
 
-std::int32_t RunProcessAndWait(const CommandLine& /*command*/, int /*show_state*/) { return -1; }
+// Waits for the child's end and collects it; the status, or nothing when it cannot be had.
+std::optional<int> Reap(pid_t pid) {
+  int status = 0;
+  pid_t got;
+  do {
+    got = waitpid(pid, &status, 0);
+  } while (got < 0 && errno == EINTR);
+  if (got != pid) return std::nullopt;
+  return status;
+}
+
+// True once the child has ended; it stays collectable for Reap.
+bool HasEnded(pid_t pid) {
+  siginfo_t info;
+  std::memset(&info, 0, sizeof info);
+  int result;
+  do {
+    result = waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT);
+  } while (result < 0 && errno == EINTR);
+  // Failing here means the child is gone already (an ignored SIGCHLD reaps it at once).
+  return result < 0 || info.si_pid == pid;
+}
+
+// A descriptor that becomes readable when the child ends, or -1 where the kernel has none.
+int OpenPidFd(pid_t pid) {
+#ifdef SYS_pidfd_open
+  long fd = syscall(SYS_pidfd_open, pid, 0);
+  if (fd >= 0) return static_cast<int>(fd);
+#else
+  (void)pid;
+#endif
+  return -1;  // No pidfd (an old kernel, or one that forbids it): poll with a cap instead.
+}
+
+// Reads once from the pipe and hands on what came: the count, 0 at the pipe's end, -1 on error.
+ssize_t ReadOnce(int fd, std::size_t limit, const OutputSink& sink) {
+  char buffer[kReadChunk];
+  ssize_t got;
+  do {
+    got = read(fd, buffer, limit < kReadChunk ? limit : kReadChunk);
+  } while (got < 0 && errno == EINTR);
+  if (got > 0) sink(buffer, static_cast<std::size_t>(got));
+  return got;
+}
+
+// After the child's end: takes only what the pipe holds now, so that a grandchild that keeps
+// writing into it cannot keep the run going.
+void DrainBuffered(int fd, const OutputSink& sink) {
+  int waiting = 0;
+  if (ioctl(fd, FIONREAD, &waiting) != 0) return;  // Cannot tell what waits: take nothing.
+  std::size_t left = static_cast<std::size_t>(waiting);
+  while (left > 0) {
+    ssize_t got = ReadOnce(fd, left, sink);
+    if (got <= 0) return;
+    left -= static_cast<std::size_t>(got);
+  }
+}
+
+// Hands on the child's output until the child has ended (then drains the pipe) or the pipe
+// has ended or failed. Pipe end-of-file alone never counts as the child's end.
+void CollectOutput(int read_end, pid_t pid, const OutputSink& sink) {
+  Fd pidfd(OpenPidFd(pid));
+  for (;;) {
+    pollfd waits[2] = {{read_end, POLLIN, 0}, {pidfd.get(), POLLIN, 0}};  // -1 is skipped.
+    int ready = poll(waits, 2, kPollCapMs);
+    if (ready < 0 && errno != EINTR) return;
+    if (ready > 0 && waits[0].revents != 0 && ReadOnce(read_end, kReadChunk, sink) <= 0) return;
+    if (HasEnded(pid)) {
+      DrainBuffered(read_end, sink);
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+bool RunCapturedProcess(const CommandLine& command, const OutputSink& sink) {
+  int ends[2];
+  if (pipe2(ends, O_CLOEXEC) != 0) return false;
+  pid_t pid;
+  {
+    Fd read_end(ends[0]);
+    {
+      // The launcher's own write end closes at once, so that only the child and its heirs
+      // hold the pipe.
+      Fd write_end(ends[1]);
+      SpawnActions actions;
+      if (!actions.IntoPipe(write_end.get()) || !actions.CloseTheRest() ||
+          !Spawn(command.argv, actions, pid)) {
+        return false;
+      }
+    }
+    CollectOutput(read_end.get(), pid, sink);
+  }
+  // The read end is closed by now, so a child still writing (after a failed read) gets
+  // EPIPE and ends rather than block for ever.
+  Reap(pid);  // The exit status does not matter here; only that the child has ended.
+  return true;
+}
+
+std::int32_t RunProcessAndWait(const CommandLine& command, int /*show_state*/) {
+  SpawnActions actions;
+  pid_t pid;
+  if (!actions.CloseTheRest() || !Spawn(command.argv, actions, pid)) return -1;
+  std::optional<int> status = Reap(pid);
+  if (!status || !WIFEXITED(*status)) return -1;  // A signal's end has no exit code.
+  return WEXITSTATUS(*status);
+}
 
 void SendToDebugger(const std::string& /*text*/) {
   // POSIX has no debugger channel; the text must never reach the console.

@@ -285,11 +285,168 @@ std::size_t ReadProfileString(const std::string& section, const std::string& key
 
 // --- Processes -----------------------------------------------------------------------------
 
-bool RunCapturedProcess(const CommandLine& /*command*/, const OutputSink& /*sink*/) {
-  return false;
+namespace {
+
+// One read takes at most this much, as the Windows launcher has always read.
+constexpr DWORD kReadChunk = 8191;
+// Room for the child to write ahead while the launcher is between two looks at the pipe.
+// The system's default (a few KiB) would hold a child that writes a lot to a few KiB per look.
+constexpr DWORD kPipeBuffer = 1 << 20;
+// The first and the longest wait for the child's end while its pipe is empty.
+constexpr DWORD kFirstIdleWaitMs = 1;
+constexpr DWORD kIdleWaitMs = 100;
+
+// The attribute list that limits what a child inherits to the handles named, so that no
+// other inheritable handle of the launcher (its own parent's included) reaches it.
+class InheritOnly {
+ public:
+  explicit InheritOnly(HANDLE* handle) {
+    SIZE_T size = 0;
+    // Asked without a list, it only reports the size it needs (and "fails" doing so).
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    storage_.resize(size);
+    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
+    if (size == 0 || !InitializeProcThreadAttributeList(list, 1, 0, &size)) return;
+    list_ = list;
+    if (!UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handle,
+                                   sizeof(HANDLE), nullptr, nullptr)) {
+      DeleteProcThreadAttributeList(list_);
+      list_ = nullptr;
+    }
+  }
+  InheritOnly(const InheritOnly&) = delete;
+  InheritOnly& operator=(const InheritOnly&) = delete;
+  ~InheritOnly() {
+    if (list_ != nullptr) DeleteProcThreadAttributeList(list_);
+  }
+  LPPROC_THREAD_ATTRIBUTE_LIST get() const { return list_; }
+
+ private:
+  std::vector<char> storage_;
+  LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
+
+// A started child's handles, closed process handle first, on every path.
+struct Child {
+  PROCESS_INFORMATION started{};
+  Child() = default;
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  ~Child() {
+    if (started.hProcess != nullptr) CloseHandle(started.hProcess);
+    if (started.hThread != nullptr) CloseHandle(started.hThread);
+  }
+};
+
+// Starts the child hidden, with no standard input and both output streams into `write_end`,
+// which is the only handle it inherits. Fills `process` on success.
+bool StartCaptured(const CommandLine& command, HANDLE write_end, PROCESS_INFORMATION& process) {
+  HANDLE inherited = write_end;
+  InheritOnly inherit(&inherited);
+  if (inherit.get() == nullptr) return false;
+  STARTUPINFOEXA startup;
+  std::memset(&startup, 0, sizeof startup);
+  startup.StartupInfo.cb = sizeof startup;
+  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+  startup.StartupInfo.wShowWindow = SW_HIDE;
+  startup.StartupInfo.hStdInput = nullptr;
+  startup.StartupInfo.hStdOutput = write_end;
+  startup.StartupInfo.hStdError = write_end;
+  startup.lpAttributeList = inherit.get();
+  std::string line = command.text;  // CreateProcessA may write into its command line.
+  return CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT,
+                        nullptr, nullptr, &startup.StartupInfo, &process) != 0;
 }
 
-std::int32_t RunProcessAndWait(const CommandLine& /*command*/, int /*show_state*/) { return -1; }
+// Reads `count` bytes that the pipe reports waiting (so the reads never block), in chunks.
+bool ReadWaiting(HANDLE pipe, DWORD count, const OutputSink& sink) {
+  char buffer[kReadChunk];
+  while (count > 0) {
+    DWORD got = 0;
+    if (!ReadFile(pipe, buffer, count < kReadChunk ? count : kReadChunk, &got, nullptr) ||
+        got == 0) {
+      return false;
+    }
+    sink(buffer, got);
+    count -= got;
+  }
+  return true;
+}
+
+// The next wait of a child that stays silent: twice the last, up to the longest.
+DWORD Longer(DWORD idle_wait) { return idle_wait * 2 < kIdleWaitMs ? idle_wait * 2 : kIdleWaitMs; }
+
+// Hands on the child's output until the child has ended (then takes only what the pipe
+// holds at that moment, so that a grandchild holding the pipe cannot keep the run going), or
+// until the pipe fails or every writer has closed it.
+void CollectOutput(HANDLE pipe, HANDLE process, const OutputSink& sink) {
+  DWORD idle_wait = kFirstIdleWaitMs;
+  for (;;) {
+    DWORD waiting = 0;
+    if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr)) return;
+    if (waiting > 0 && !ReadWaiting(pipe, waiting, sink)) return;
+    // The anonymous pipe cannot be waited on together with the child. A child that paused
+    // only between two writes is looked at again soon, one that stays silent ever less often.
+    DWORD wait = WaitForSingleObject(process, waiting > 0 ? 0 : idle_wait);
+    idle_wait = waiting > 0 ? kFirstIdleWaitMs : Longer(idle_wait);
+    if (wait == WAIT_OBJECT_0) {
+      if (PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr)) {
+        ReadWaiting(pipe, waiting, sink);  // A failed read ends the run the same way.
+      }
+      return;
+    }
+    if (wait != WAIT_TIMEOUT) return;
+  }
+}
+
+}  // namespace
+
+bool RunCapturedProcess(const CommandLine& command, const OutputSink& sink) {
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
+  HANDLE read_handle = nullptr;
+  HANDLE write_handle = nullptr;
+  if (!CreatePipe(&read_handle, &write_handle, &attributes, kPipeBuffer)) return false;
+  Child child;
+  {
+    Handle read_end(read_handle);
+    {
+      // Only the write end is inheritable, and the launcher closes its own copy at once, so
+      // that only the child and its heirs hold it.
+      Handle write_end(write_handle);
+      if (!SetHandleInformation(write_handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT) ||
+          !StartCaptured(command, write_handle, child.started)) {
+        return false;
+      }
+    }
+    CollectOutput(read_handle, child.started.hProcess, sink);
+  }
+  // The read end is closed by now, so a child still writing (after a failed read) fails its
+  // write and ends rather than block for ever.
+  WaitForSingleObject(child.started.hProcess, INFINITE);  // A failed wait: nothing to wait for.
+  return true;
+}
+
+std::int32_t RunProcessAndWait(const CommandLine& command, int show_state) {
+  STARTUPINFOA startup;
+  GetStartupInfoA(&startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = static_cast<WORD>(show_state);
+  // The C runtime's table of the launcher's own inherited descriptors would name handles
+  // that this child, which inherits none, does not have.
+  startup.cbReserved2 = 0;
+  startup.lpReserved2 = nullptr;
+  std::string line = command.text;  // CreateProcessA may write into its command line.
+  Child child;
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+                      nullptr, &startup, &child.started)) {
+    return -1;
+  }
+  DWORD wait = WaitForSingleObject(child.started.hProcess, INFINITE);
+  if (wait != WAIT_OBJECT_0) return static_cast<std::int32_t>(wait);
+  DWORD code = 0;
+  if (!GetExitCodeProcess(child.started.hProcess, &code)) return -1;
+  return static_cast<std::int32_t>(code);
+}
 
 void SendToDebugger(const std::string& text) { OutputDebugStringA(text.c_str()); }
 

@@ -1,7 +1,32 @@
 #include "process/captured_run.h"
 
+#include <cstring>
+
+#include "platform/platform.h"
+#include "process/command_line.h"
+
 namespace tolvarine {
 
-bool RunCaptured(const std::string& /*command_line*/, std::string& /*output*/) { return false; }
+namespace {
+
+// A child's output is text that a zero byte must not cut short: each zero byte is dropped
+// on its own and every other byte kept, wherever the pipe's reads happened to split it.
+void AppendWithoutZeros(std::string& output, const char* data, std::size_t size) {
+  const char* end = data + size;
+  while (data < end) {
+    const void* zero = std::memchr(data, '\0', static_cast<std::size_t>(end - data));
+    const char* stop = zero != nullptr ? static_cast<const char*>(zero) : end;
+    output.append(data, static_cast<std::size_t>(stop - data));
+    data = stop + (zero != nullptr ? 1 : 0);
+  }
+}
+
+}  // namespace
+
+bool RunCaptured(const std::string& command_line, std::string& output) {
+  return platform::RunCapturedProcess(
+      MakeCommandLine(command_line),
+      [&output](const char* data, std::size_t size) { AppendWithoutZeros(output, data, size); });
+}
 
 }  // namespace tolvarine

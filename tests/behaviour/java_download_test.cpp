@@ -22,6 +22,8 @@ using testing_support::WriteFile;
 
 bool OnWindows() { return !ExecutableSuffix().empty(); }
 
+long Lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
+
 class JavaDownloadTest : public ::testing::Test {
  protected:
   JavaDownloadTest() {
@@ -111,7 +113,7 @@ TEST_F(JavaDownloadTest, MissingRuntimeIsDownloadedUnpackedAndKeptForLaterRuns) 
   EXPECT_EQ(TempEntries(), (Names{"TolvarineJava", "TolvarineJava.zip"}));
   Run();
   EXPECT_EQ(WgetRuns(), wget);  // nothing fetched or unpacked again
-  EXPECT_EQ(std::count(UnpackerRuns().begin(), UnpackerRuns().end(), '\n'), 1);
+  EXPECT_EQ(Lines(UnpackerRuns()), 1);
 }
 
 TEST_F(JavaDownloadTest, MissingDownloaderIsReportedWithoutALineEnd) {
@@ -160,7 +162,7 @@ TEST_F(JavaDownloadTest, ArchiveWithoutTheExecutableAtItsTopIsUnpackedAgainEvery
   EXPECT_EQ(Run().out, ConsoleText(Report()));
   EXPECT_EQ(JavaGiven(), java_name_);
   Run();
-  EXPECT_EQ(std::count(UnpackerRuns().begin(), UnpackerRuns().end(), '\n'), 2);
+  EXPECT_EQ(Lines(UnpackerRuns()), 2);
   EXPECT_EQ(TempEntries(), Names{"TolvarineJava.zip"});
 }
 

@@ -52,6 +52,7 @@ std::string HelperProgram(const std::string& name) {
 }
 
 std::string PathSeparator() { return ExecutableSuffix().empty() ? "/" : "\\"; }
+std::string HelpersDirectory() { return HostPath(HELPERS_DIR); }
 
 std::string ConsoleText(const std::string& text) {
   if (ExecutableSuffix().empty()) return text;

@@ -2,7 +2,9 @@
 #ifndef TOLVARINE_TESTS_SUPPORT_TEST_SUPPORT_H_
 #define TOLVARINE_TESTS_SUPPORT_TEST_SUPPORT_H_
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -96,6 +98,75 @@ class Installation {
 
 /// The separator the launcher's platform puts in paths ("/" or "\\").
 std::string PathSeparator();
+// --- Child processes ------------------------------------------------------------------------
+
+/// True in the Windows build.
+bool IsWindowsBuild();
+
+/// The folder of the helper programs, as this platform names it.
+std::string HelpersDirectory();
+
+/// Sets an environment variable of this process (so children inherit it) for as long as it
+/// lives, then puts back the old value, or removes the variable when it had none.
+class ScopedEnvironmentVariable {
+ public:
+  ScopedEnvironmentVariable(const std::string& name, const std::string& value);
+  ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
+  ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
+  ~ScopedEnvironmentVariable();
+
+ private:
+  std::string name_;
+  std::optional<std::string> old_value_;
+};
+
+/// A gate that the helper wait_gate waits at: a named pipe (a FIFO on POSIX) that keeps the
+/// helper blocked in its read until the test releases it. Nothing here ever blocks the test.
+class Gate {
+ public:
+  Gate();
+  Gate(const Gate&) = delete;
+  Gate& operator=(const Gate&) = delete;
+  ~Gate() { Release(); }
+  /// The name that the helper opens.
+  std::string path() const { return path_; }
+  /// Lets a waiting helper through (its read ends); one that comes later fails to open.
+  void Release();
+
+ private:
+  TempDir folder_;
+  std::string path_;
+  std::intptr_t handle_ = -1;
+};
+
+/// An open file of this process that a child would inherit if the launcher let it (not
+/// close-on-exec on POSIX, inheritable on Windows).
+class LeakableFile {
+ public:
+  LeakableFile();
+  LeakableFile(const LeakableFile&) = delete;
+  LeakableFile& operator=(const LeakableFile&) = delete;
+  ~LeakableFile();
+  /// "HANDLE:SIZE", the argument the helper probe_handles looks for.
+  std::string probe_argument() const;
+
+ private:
+  TempDir folder_;
+  std::intptr_t handle_ = -1;
+};
+
+struct StandardStreams {
+  std::string out;
+  std::string err;
+};
+
+/// Runs `body` with this process's standard input reading `content` from a file, so that a
+/// child that shares it could read it.
+void WithStandardInput(const std::string& content, const std::function<void()>& body);
+
+/// Runs `body` with this process's standard output and standard error sent into files, and
+/// gives back what reached them (from this process and from children that share them).
+StandardStreams CaptureStandardStreams(const std::function<void()>& body);
 
 }  // namespace testing_support
 
