@@ -2,12 +2,20 @@
 #ifndef TOLVARINE_OUTPUT_CONSOLE_FILTER_H_
 #define TOLVARINE_OUTPUT_CONSOLE_FILTER_H_
 
+#include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace tolvarine {
 
 /// Prints the converter's captured output between framing lines on standard output.
 void ShowConverterOutput(std::string captured);
+
+/// Writes to `out` the header, then each line of `captured` with the tool names replaced by
+/// the product's words, unless it holds the warning marker or nothing is left of it once its
+/// carriage returns (and any zero bytes) are removed, each ended by a line feed, then the
+/// footer. Holds no copy of the text and no list of its lines.
+void WriteConverterOutput(std::string_view captured, std::FILE* out);
 
 }  // namespace tolvarine
 

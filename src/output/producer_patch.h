@@ -17,7 +17,9 @@ static_assert(sizeof kConverterProducerText == 56 && sizeof kProductProducerText
 
 /// Overwrites one occurrence of `search` in the file at `path` with `replacement` (cut or
 /// padded with spaces to the length of `search`): the last one when `from_end` is set, else
-/// the first. True when an occurrence was found.
+/// the first. Only those bytes are written, in place: the file keeps its length and every other
+/// byte. True when an occurrence was found, also when the file could not be opened for writing
+/// and was left as it was.
 bool ReplaceTextInFile(const std::string& path, const std::string& search,
                        const std::string& replacement, bool from_end);
 

@@ -1,0 +1,66 @@
+// The output file after a successful run: the converter's producer text replaced in place by the
+// product's, the report and the exit status whatever the file allows.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "output/producer_patch.h"
+#include "support/test_support.h"
+
+namespace {
+
+using testing_support::ConsoleText;
+using testing_support::Installation;
+using testing_support::ProgramResult;
+using testing_support::ReadFile;
+
+const std::string kConverter = tolvarine::kConverterProducerText;
+const std::string kProduct = tolvarine::kProductProducerText;
+
+std::string Reported(const std::string& name) {
+  return ConsoleText("[OK] Create \"" + name + "\" file successful.\n");
+}
+
+TEST(OutputFileTest, LastProducerTextIsReplacedInPlace) {
+  Installation install;
+  const std::string pdf_head = "%PDF-1.4\n1 0 obj << /Creator " + kConverter + " >>\n";
+  const std::string pdf_tail = "\n3 0 obj << /Producer " + kConverter + " >>\n%%EOF\n";
+  install.Write("work/out dir/drawing.pdf", pdf_head + std::string(100000, 'z') + pdf_tail);
+  ProgramResult result = install.Run({"drawing.svg", "-o", "out dir/drawing.pdf"});
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.out, Reported("out dir/drawing.pdf"));
+  EXPECT_EQ(result.err, "");
+  std::string expected_tail = pdf_tail;
+  expected_tail.replace(expected_tail.find(kConverter), kProduct.size(), kProduct);
+  EXPECT_EQ(ReadFile(install.work() + "/out dir/drawing.pdf"),
+            pdf_head + std::string(100000, 'z') + expected_tail);
+}
+
+TEST(OutputFileTest, FileWithoutTheProducerTextIsLeftAsItIs) {
+  Installation install;
+  const std::string content = "%PDF-1.4 " + kConverter.substr(0, 54) + "\r\n%%EOF";
+  install.Write("work/out.pdf", content);
+  ProgramResult result = install.Run({"in.svg", "out.pdf"});
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.out, Reported("out.pdf"));
+  EXPECT_EQ(ReadFile(install.work() + "/out.pdf"), content);
+}
+
+TEST(OutputFileTest, FileThatCannotBeOpenedForWritingStillReportsSuccess) {
+  // A running program's image cannot be opened for writing on Linux (ETXTBSY) or on Windows
+  // (sharing violation), whoever the user is, root included. The launcher holds the producer
+  // text as a constant, so naming its own executable as the output gives a file that has the
+  // text and cannot be written.
+  Installation install;
+  const std::string image = install.launcher();
+  const std::string before = ReadFile(image);
+  ASSERT_NE(before.find(kConverter), std::string::npos);
+  ProgramResult result = install.Run({"in.svg", image});
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.out, Reported(image));
+  EXPECT_EQ(result.err, "");
+  EXPECT_TRUE(ReadFile(image) == before) << "the running image was changed";
+}
+
+}  // namespace
