@@ -14,7 +14,9 @@ ctest --preset native
 echo "== Windows build, tests under Wine"
 cmake --preset windows
 cmake --build --preset windows
-# One Wine server for the whole run, instead of one started and stopped per test.
+# A Wine prefix of the run's own, and one Wine server for the whole run instead of one
+# started and stopped per test.
+export WINEPREFIX="${WINEPREFIX:-$PWD/build-win/wine-prefix}"
 wineboot --init >/dev/null 2>&1 || true
 wineserver -p
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
