@@ -17,7 +17,8 @@ cmake --build --preset windows
 # A Wine prefix of the run's own, and one Wine server for the whole run instead of one
 # started and stopped per test.
 export WINEPREFIX="${WINEPREFIX:-$PWD/build-win/wine-prefix}"
-wineboot --init >/dev/null 2>&1 || true
+wineboot --init >/dev/null 2>&1
+wineserver -w  # the server wineboot left behind, so that ours can be the persistent one
 wineserver -p
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 ctest --preset windows
