@@ -20,5 +20,8 @@ export WINEPREFIX="${WINEPREFIX:-$PWD/build-win/wine-prefix}"
 wineboot --init >/dev/null 2>&1
 wineserver -w  # the server wineboot left behind, so that ours can be the persistent one
 wineserver -p
+# Start Wine's own services now, away from CTest's pipes: a service that inherited a test's
+# output pipe would hold it open after the test ended.
+wineboot >/dev/null 2>&1 </dev/null
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 ctest --preset windows
