@@ -77,11 +77,11 @@ void CheckEnvironment(const std::string& assignment) {
   }
 }
 
-void WritePattern(const std::string& spec) {
-  std::size_t colon = spec.find(':');
-  std::size_t size = std::strtoul(spec.c_str(), nullptr, 10);
+void WritePattern(const std::string& pattern) {
+  std::size_t colon = pattern.find(':');
+  std::size_t size = std::strtoul(pattern.c_str(), nullptr, 10);
   std::size_t zero_every =
-      colon == std::string::npos ? 0 : std::strtoul(&spec[colon + 1], nullptr, 10);
+      colon == std::string::npos ? 0 : std::strtoul(&pattern[colon + 1], nullptr, 10);
   Write(stdout, helpers::Pattern(size, zero_every));
 }
 
