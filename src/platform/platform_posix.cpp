@@ -1,8 +1,13 @@
 // POSIX implementation of the platform layer.
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,6 +16,8 @@
 
 #include "platform/platform.h"
 #include "platform/profile_reader.h"
+
+extern char** environ;
 
 namespace tolvarine::platform {
 
@@ -240,19 +247,6 @@ std::size_t ReadProfileString(const std::string& section, const std::string& key
 }
 
 // --- Processes -----------------------------------------------------------------------------
-// The process calls' headers stay with them, so that this section can change on its own.
-
-}  // namespace tolvarine::platform
-
-#include <poll.h>
-#include <spawn.h>
-#include <sys/ioctl.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
-
-extern char** environ;
-
-namespace tolvarine::platform {
 
 namespace {
 
