@@ -4,12 +4,16 @@
 # the sample drawing through it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh >/dev/null
-cmake --preset native >/dev/null
-cmake --build --preset native --target tolvarine tolvarine_convert >/dev/null
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+# Set-up output is shown only when a step fails.
+quietly() { "$@" >"$log" 2>&1 || { cat "$log"; exit 1; }; }
+quietly bash scripts/install-deps.sh
+quietly cmake --preset native
+quietly cmake --build --preset native --target tolvarine tolvarine_convert
 prefix="$PWD/install"
 rm -rf "$prefix"
-cmake --install build --prefix "$prefix" --component launcher >/dev/null
+quietly cmake --install build --prefix "$prefix" --component launcher
 work=$(mktemp -d)
 cp samples/drawing.svg "$work/"
 cd "$work"
