@@ -11,4 +11,5 @@ as_root apt-get update -q
 as_root apt-get install -y -q --no-install-recommends \
   cmake ninja-build g++ clang googletest libgtest-dev libbenchmark-dev \
   g++-mingw-w64-i686 wine wine32:i386 \
-  default-jre-headless default-jdk-headless fop libbatik-java 7zip wget poppler-utils qpdf python3
+  default-jre-headless default-jdk-headless fop libbatik-java 7zip wget poppler-utils qpdf python3 \
+  gnuplot-nox

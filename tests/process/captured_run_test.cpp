@@ -53,6 +53,15 @@ TEST(RunCapturedTest, KeepsEveryByteOfAnOutputFarLargerThanThePipe) {
   EXPECT_TRUE(output == "<" + helpers::Pattern(3000000) + ">") << "the bytes differ";
 }
 
+TEST(RunCapturedTest, AppendsALargeOutputBehindWhatTheTextHeld) {
+  std::string output = "held:";
+  ASSERT_TRUE(RunCaptured(Helper("scripted_child", {"bytes:2500000"}), output));
+  EXPECT_TRUE(output == "held:" + helpers::Pattern(2500000)) << "size " << output.size();
+  output = "held:";
+  ASSERT_TRUE(RunCaptured(Helper("scripted_child", {"out:small"}), output));
+  EXPECT_EQ(output, "held:small");
+}
+
 TEST(RunCapturedTest, DropsEachZeroByteAndKeepsEverythingElse) {
   // Zeros first of all, side by side, and at every 7th byte through many reads.
   std::string output =
