@@ -93,7 +93,7 @@ void Installation::Write(const std::string& relative, const std::string& content
 }
 
 ProgramResult Installation::Run(const std::vector<std::string>& args, RunOptions options) const {
-  std::vector<std::string> argv{launcher()};
+  std::vector<std::string> argv = LauncherCommand(launcher());
   argv.insert(argv.end(), args.begin(), args.end());
   if (options.working_directory.empty()) options.working_directory = work();
   return RunProgram(argv, options);
@@ -129,7 +129,7 @@ namespace testing_support {
 std::vector<ProgramResult> Installation::RunTogether(int copies,
                                                      const std::vector<std::string>& args,
                                                      RunOptions options) const {
-  std::vector<std::string> argv{launcher()};
+  std::vector<std::string> argv = LauncherCommand(launcher());
   argv.insert(argv.end(), args.begin(), args.end());
   if (options.working_directory.empty()) options.working_directory = work();
   return RunProgramsTogether(std::vector<std::vector<std::string>>(copies, argv), options);
