@@ -1,6 +1,7 @@
 #include "process/captured_run.h"
 
 #include <cstring>
+#include <new>
 
 #include "platform/platform.h"
 #include "process/command_line.h"
@@ -24,9 +25,18 @@ void AppendWithoutZeros(std::string& output, const char* data, std::size_t size)
 }  // namespace
 
 bool RunCaptured(const std::string& command_line, std::string& output) {
+  bool full = false;
   return platform::RunCapturedProcess(
-      MakeCommandLine(command_line),
-      [&output](const char* data, std::size_t size) { AppendWithoutZeros(output, data, size); });
+      MakeCommandLine(command_line), [&output, &full](const char* data, std::size_t size) {
+        if (full) return;  // Read on and dropped, so that the child is never blocked.
+        // A 32-bit launcher cannot hold a gigabyte of output in one piece: it keeps what came
+        // first, whole, instead of ending the run without a report.
+        try {
+          AppendWithoutZeros(output, data, size);
+        } catch (const std::bad_alloc&) {
+          full = true;
+        }
+      });
 }
 
 }  // namespace tolvarine
