@@ -60,6 +60,24 @@ class ReadFaultTest : public ::testing::Test {
     std::error_code error;
     fs::remove_all(path, error);
   }
+  // Lets the user "nobody" reach the installation and write the converter's record, for runs
+  // through RunAsNobody.
+  void OpenToNobody() {
+    for (const std::string& folder :
+         {install_.temp().path().string(), install_.dir(), install_.work()}) {
+      fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
+    }
+    fs::create_directory(install_.File("records"));
+    fs::permissions(install_.File("records"), fs::perms::all);
+    options_.environment["FAKE_CONVERTER_RECORD"] = install_.File("records/argv.txt");
+  }
+  ProgramResult RunAsNobody() const {
+    return RunProgram({HelperProgram("restricted_run"), "uid=" + std::to_string(kNobody),
+                       install_.launcher(), "in.svg", "out.pdf"},
+                      RunOptions{install_.work(), options_.environment});
+  }
+  static constexpr int kNobody = 65534;
 
   Installation install_;
   RunOptions options_;
@@ -88,6 +106,22 @@ TEST_F(ReadFaultTest, ConfigThatCannotBeReadRunsNothingAndEndsWithTheReport) {
   fs::permissions(Config(), fs::perms::owner_all);
   EXPECT_EQ(Run().out, ConsoleText(kFailed));  // the same file, readable again, is used
   EXPECT_EQ(ReadFile(Record()), "[--ran]\n[in.svg]\n[out.pdf]\n");
+}
+
+TEST_F(ReadFaultTest, ConfigTheUserMayNotReadRunsNothing) {
+  if (IsWindowsBuild()) GTEST_SKIP() << "Windows has no other user to run the launcher as here";
+  if (!testing_support::RunsAsSuperuser()) GTEST_SKIP() << "needs root to run as another user";
+  OpenToNobody();
+  install_.Write("config.dat", "[Info]\r\n" + RunExeLine());
+  fs::permissions(Config(), fs::perms::owner_read | fs::perms::owner_write);  // root's alone
+  ProgramResult result = RunAsNobody();
+  EXPECT_EQ(result.out, kFailed);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_FALSE(fs::exists(install_.File("records/argv.txt")));
+  fs::permissions(Config(), fs::perms::others_read, fs::perm_options::add);
+  EXPECT_EQ(RunAsNobody().out, kFailed);
+  EXPECT_EQ(ReadFile(install_.File("records/argv.txt")), "[--ran]\n[in.svg]\n[out.pdf]\n");
 }
 
 TEST_F(ReadFaultTest, HugeConfigIsReadToItsEnd) {
@@ -243,7 +277,7 @@ TEST_F(TempFolderFaultTest, MissingFolderOrAFileInItsPlaceLeavesNoArchiveAndTheB
 // The per-user folder in /tmp, for the user "nobody", as the tests prepare it; removed after.
 class SharedTempFolder {
  public:
-  static constexpr int kUser = 65534;
+  static constexpr int kUser = 65534;  // nobody
   SharedTempFolder() { Clear(); }
   SharedTempFolder(const SharedTempFolder&) = delete;
   SharedTempFolder& operator=(const SharedTempFolder&) = delete;
@@ -265,22 +299,9 @@ TEST_F(TempFolderFaultTest, SharedFolderThatOthersControlIsRefused) {
   if (IsWindowsBuild()) GTEST_SKIP() << "the per-user folder in /tmp is the POSIX build's";
   if (!testing_support::RunsAsSuperuser()) GTEST_SKIP() << "needs root to run as another user";
   SharedTempFolder shared;
-  // The launcher runs as "nobody": it must reach its installation and write its records.
-  for (const std::string& folder :
-       {install_.temp().path().string(), install_.dir(), install_.work()}) {
-    fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                fs::perms::others_read | fs::perms::others_exec);
-  }
-  fs::create_directory(install_.File("records"));
-  fs::permissions(install_.File("records"), fs::perms::all);
-  options_.environment["FAKE_CONVERTER_RECORD"] = install_.File("records/argv.txt");
+  OpenToNobody();
   UseTempFolder(std::nullopt);
-  auto run_as_user = [&] {
-    return RunProgram(
-        {HelperProgram("restricted_run"), "uid=" + std::to_string(SharedTempFolder::kUser),
-         install_.launcher(), "in.svg", "out.pdf"},
-        RunOptions{install_.work(), options_.environment});
-  };
+  auto run_as_user = [&] { return RunAsNobody(); };
   const std::string path = shared.path();
   const auto user_only = fs::perms::owner_all;
   struct Case {
