@@ -86,6 +86,19 @@ TEST_F(ConverterFaultTest, GigabyteOfOutputIsTakenWholeAndFiltered) {
   EXPECT_EQ(result.err, "");
 }
 
+TEST_F(ConverterFaultTest, HugeLineThatNamesAToolIsRebrandedWithoutASecondCopy) {
+  if (LauncherUnderMemcheck()) {
+    GTEST_SKIP() << "700 MB under memcheck takes many minutes; the sanitizer build runs it";
+  }
+  // One line of 700 MB that names a tool and is carriage returns otherwise, so that it prints
+  // as one word: a 32-bit launcher holds what fits of it and has no room for a copy.
+  UseConverter("scripted_child", "out:cpdf fill:734003200:0d out:\\n");
+  ProgramResult result = Run();
+  EXPECT_EQ(result.out, ConsoleText(kHeader + "quillorand\n" + kFooter + kFailed));
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(result.err, "");
+}
+
 TEST_F(ConverterFaultTest, GrandchildHoldingThePipeDoesNotHoldTheLauncher) {
   Gate gate;  // shut until the launcher has ended: the grandchild keeps the pipe open so long
   UseConverter("spawn_holder", "[" + HelperProgram("wait_gate") + "] [" + gate.path() + "]");

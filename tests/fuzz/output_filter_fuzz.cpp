@@ -1,6 +1,7 @@
 // The console filter on arbitrary captured output, held against the filter as the product
 // describes it: four rebranding passes over the whole text, the text cut into lines, and each
-// line judged on its own.
+// line judged on its own; with lines that name a tool copied (as usual) and rebranded piece
+// by piece (as very long lines are).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -31,12 +32,12 @@ std::string Reference(std::string text) {
 }
 
 // What the filter writes, through a real stream into memory.
-std::string Filtered(const std::string& captured) {
+std::string Filtered(const std::string& captured, std::size_t copy_limit) {
   char* bytes = nullptr;
   std::size_t length = 0;
   std::FILE* out = open_memstream(&bytes, &length);
   FUZZ_CHECK(out != nullptr);
-  tolvarine::WriteConverterOutput(captured, out);
+  tolvarine::WriteConverterOutput(captured, out, copy_limit);
   FUZZ_CHECK(std::fclose(out) == 0);
   std::string result(bytes, length);
   std::free(bytes);
@@ -47,6 +48,9 @@ std::string Filtered(const std::string& captured) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string captured(reinterpret_cast<const char*>(data), size);
-  FUZZ_CHECK(Filtered(captured) == Reference(captured));
+  const std::string expected = Reference(captured);
+  FUZZ_CHECK(Filtered(captured, tolvarine::kRebrandCopyLimit) == expected);
+  // Every line that names a tool rebranded piece by piece, as a huge line is.
+  FUZZ_CHECK(Filtered(captured, 0) == expected);
   return 0;
 }

@@ -13,6 +13,7 @@
 //   terminate            raise SIGTERM (a signal's end on POSIX)
 //   abort                end abnormally (SIGABRT on POSIX)
 //   warnings:N           write N lines of 1024 bytes each that hold the warning marker
+//   fill:N:HH            write N bytes of the value HH (two hex digits), a block at a time
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -102,6 +103,23 @@ void WriteWarnings(const std::string& count_text) {
   std::fflush(stdout);
 }
 
+void WriteFill(const std::string& spec) {
+  std::size_t colon = spec.find(':');
+  if (colon == std::string::npos || colon + 2 >= spec.size() || HexDigit(spec[colon + 1]) < 0 ||
+      HexDigit(spec[colon + 2]) < 0) {
+    std::exit(101);
+  }
+  const std::string block(
+      1 << 20, static_cast<char>(HexDigit(spec[colon + 1]) * 16 + HexDigit(spec[colon + 2])));
+  unsigned long long left = std::strtoull(spec.c_str(), nullptr, 10);
+  while (left > 0) {
+    std::size_t size = left < block.size() ? static_cast<std::size_t>(left) : block.size();
+    if (std::fwrite(block.data(), 1, size, stdout) != size) std::exit(5);
+    left -= size;
+  }
+  std::fflush(stdout);
+}
+
 void Act(const std::string& action) {
   std::size_t colon = action.find(':');
   std::string name = action.substr(0, colon);
@@ -128,6 +146,8 @@ void Act(const std::string& action) {
     std::abort();
   else if (name == "warnings")
     WriteWarnings(value);
+  else if (name == "fill")
+    WriteFill(value);
   else
     std::exit(100);  // An action the tests do not know: fail loudly.
 }
