@@ -9,7 +9,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 as_root apt-get update -q
 as_root apt-get install -y -q --no-install-recommends \
-  cmake ninja-build g++ clang googletest libgtest-dev libbenchmark-dev \
+  cmake ninja-build g++ clang libclang-rt-14-dev valgrind googletest libgtest-dev libbenchmark-dev \
   g++-mingw-w64-i686 wine wine32:i386 \
   default-jre-headless default-jdk-headless fop libbatik-java 7zip wget poppler-utils qpdf python3 \
   gnuplot-nox

@@ -1,5 +1,6 @@
 #include "java/java_download.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 
@@ -51,6 +52,21 @@ bool DownloadArchive(const std::string& archive) {
   return true;
 }
 
+// Runs the unpacker on `archive` into `destination`: its exit status (-1 for an abnormal end),
+// or nothing when it could not be run (a missing unpacker has been reported).
+std::optional<std::int32_t> RunUnpacker(const std::string& archive,
+                                        const std::string& destination) {
+  if (archive.empty() || destination.empty()) return std::nullopt;
+  std::string unpacker = MakeLauncherPath(platform::kUnpackerName);
+  if (!platform::EntryExists(unpacker)) {
+    std::printf("Failed to locate \"%s\" file.\n", unpacker.c_str());
+    return std::nullopt;
+  }
+  std::string command =
+      "\"" + unpacker + "\" x -y -o" + QuoteArgument(destination) + " " + QuoteArgument(archive);
+  return RunAndWait(command, kShowNormal);
+}
+
 // Makes the unpacked runtime in `staging` the one at `folder`, in one rename, so that no run
 // ever starts a runtime that is still being unpacked. A folder left without the executable
 // (by an older run) is moved aside first.
@@ -88,7 +104,9 @@ bool ObtainDownloadedJava(const std::string& java_name, std::string& result) {
   }
   std::string staging = PrivateName(folder, "unpacking");
   platform::RemoveTree(staging);
-  if (UnpackArchive(archive, staging) &&
+  // An unpacker that was killed or failed part-way may have written the executable and not
+  // the rest: only a run that ended well is published.
+  if (RunUnpacker(archive, staging) == 0 &&
       platform::EntryExists(DownloadedExecutable(staging, java_name))) {
     PublishRuntime(staging, folder, java_name);
   } else {
@@ -98,16 +116,7 @@ bool ObtainDownloadedJava(const std::string& java_name, std::string& result) {
 }
 
 bool UnpackArchive(const std::string& archive, const std::string& destination) {
-  if (archive.empty() || destination.empty()) return false;
-  std::string unpacker = MakeLauncherPath(platform::kUnpackerName);
-  if (!platform::EntryExists(unpacker)) {
-    std::printf("Failed to locate \"%s\" file.\n", unpacker.c_str());
-    return false;
-  }
-  std::string command =
-      "\"" + unpacker + "\" x -y -o" + QuoteArgument(destination) + " " + QuoteArgument(archive);
-  RunAndWait(command, kShowNormal);  // Judged by what it leaves behind, not by its status.
-  return platform::EntryExists(destination);
+  return RunUnpacker(archive, destination).has_value() && platform::EntryExists(destination);
 }
 
 }  // namespace tolvarine

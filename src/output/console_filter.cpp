@@ -1,9 +1,12 @@
 #include "output/console_filter.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
+#include <iterator>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -243,10 +246,90 @@ void PrintRebranded(std::string_view line, Printer& printer, std::string& copy) 
   printer.Append("\n");
 }
 
+using PieceSink = std::function<void(std::string_view)>;
+
+// One rebranding pass over a text that arrives in pieces: what it hands on, put together, is
+// what ReplaceAll makes of the whole text. It holds back only the few last bytes that may
+// begin an occurrence.
+class StreamingReplace {
+ public:
+  StreamingReplace(const RebrandPair& pair, PieceSink next) : pair_(pair), next_(std::move(next)) {}
+
+  void Feed(std::string_view piece) {
+    pending_.append(piece);
+    const std::string_view search = pair_.search;
+    std::size_t start = 0;
+    for (std::size_t at = pending_.find(search); at != std::string::npos;
+         at = pending_.find(search, start)) {
+      next_(std::string_view(pending_).substr(start, at - start));
+      next_(pair_.replacement);
+      start = at + search.size();
+    }
+    const std::size_t held = search.size() - 1;
+    const std::size_t keep_from =
+        std::max(start, pending_.size() > held ? pending_.size() - held : 0);
+    next_(std::string_view(pending_).substr(start, keep_from - start));
+    pending_.erase(0, keep_from);
+  }
+
+  void Finish() {
+    next_(pending_);
+    pending_.clear();
+  }
+
+ private:
+  RebrandPair pair_;
+  PieceSink next_;
+  std::string pending_;
+};
+
+// Hands `sink` the line rebranded by all passes in their order, a piece at a time.
+void RebrandInPieces(std::string_view line, const PieceSink& sink) {
+  constexpr std::size_t kPassCount = std::size(kRebrandPairs);
+  std::vector<StreamingReplace> passes;
+  passes.reserve(kPassCount);  // No reallocation: each pass holds a pointer to the next.
+  for (std::size_t i = kPassCount; i-- > 0;) {
+    StreamingReplace* next = passes.empty() ? nullptr : &passes.back();
+    passes.emplace_back(
+        kRebrandPairs[i],
+        next == nullptr ? sink : PieceSink([next](std::string_view piece) { next->Feed(piece); }));
+  }
+  // passes.back() is the first pass.
+  constexpr std::size_t kPiece = 64 * 1024;
+  for (std::size_t at = 0; at < line.size(); at += kPiece)
+    passes.back().Feed(line.substr(at, kPiece));
+  for (std::size_t i = kPassCount; i-- > 0;) passes[i].Finish();
+}
+
+// PrintRebranded for a line too long to copy: one run through the passes to judge the line,
+// and one to print it.
+void PrintRebrandedInPieces(std::string_view line, Printer& printer) {
+  const std::size_t held = kWarningMarker.size() - 1;
+  std::string tail;
+  bool warning = false;
+  bool shows_something = false;
+  RebrandInPieces(line, [&](std::string_view piece) {
+    if (warning || piece.empty()) return;
+    tail.append(piece);
+    warning = tail.find(kWarningMarker) != std::string::npos;
+    if (tail.size() > held) tail.erase(0, tail.size() - held);
+    for (char byte : piece) shows_something |= !IsRemoved(byte);
+  });
+  if (warning || !shows_something) return;
+  RebrandInPieces(
+      line, [&printer](std::string_view piece) { AppendWithoutRemovedBytes(piece, printer); });
+  printer.Append("\n");
+}
+
 // Blank lines (nothing left once carriage returns are gone) and warning lines are not shown.
-void PrintLine(std::string_view line, LineKind kind, Printer& printer, std::string& copy) {
+void PrintLine(std::string_view line, LineKind kind, Printer& printer, std::string& copy,
+               std::size_t copy_limit) {
   if (kind == LineKind::kNamesATool) {
-    PrintRebranded(line, printer, copy);
+    if (line.size() > copy_limit) {
+      PrintRebrandedInPieces(line, printer);
+    } else {
+      PrintRebranded(line, printer, copy);
+    }
     return;
   }
   if (kind == LineKind::kWarning) return;
@@ -262,6 +345,10 @@ void PrintLine(std::string_view line, LineKind kind, Printer& printer, std::stri
 }  // namespace
 
 void WriteConverterOutput(std::string_view captured, std::FILE* out) {
+  WriteConverterOutput(captured, out, kRebrandCopyLimit);
+}
+
+void WriteConverterOutput(std::string_view captured, std::FILE* out, std::size_t copy_limit) {
   Printer printer(out);
   printer.Append(kHeader);
   StopScanner stops(captured);
@@ -270,7 +357,7 @@ void WriteConverterOutput(std::string_view captured, std::FILE* out) {
     std::size_t end = captured.find('\n', start);
     if (end == std::string_view::npos) end = captured.size();
     const LineKind kind = Examine(captured, start, end, stops);
-    PrintLine(captured.substr(start, end - start), kind, printer, copy);
+    PrintLine(captured.substr(start, end - start), kind, printer, copy, copy_limit);
     start = end + 1;
   }
   printer.Append(kFooter);

@@ -146,6 +146,17 @@ TEST_F(JavaDownloadTest, FailedTransferLeavesNoArchiveAndTheNextRunFetchesAgain)
   EXPECT_EQ(JavaGiven(), Downloaded());
 }
 
+TEST_F(JavaDownloadTest, DownloaderKilledHalfWayLeavesNothingAndTheNextRunFetchesAgain) {
+  InstallTools();
+  options_.environment["FAKE_WGET_MODE"] = "killed";
+  EXPECT_EQ(Run().out, ConsoleText("Failed to locate \"" + Archive() + "\" file.\n" + Report()));
+  EXPECT_EQ(JavaGiven(), java_name_);
+  EXPECT_EQ(TempEntries(), Names{});
+  options_.environment["FAKE_WGET_MODE"] = "copy";
+  EXPECT_EQ(Run().out, ConsoleText(Report()));
+  EXPECT_EQ(JavaGiven(), Downloaded());
+}
+
 TEST_F(JavaDownloadTest, MissingUnpackerIsReportedAndTheArchiveIsKept) {
   fs::copy_file(HelperProgram("fake_wget"), install_.File("wget" + Exe()));
   std::string message = "Failed to locate \"" + install_.File("7z" + Exe()) + "\" file.\n";
@@ -168,7 +179,7 @@ TEST_F(JavaDownloadTest, ArchiveWithoutTheExecutableAtItsTopIsUnpackedAgainEvery
 
 TEST_F(JavaDownloadTest, FailingUnpackerNeverLeavesAHalfRuntimeInPlace) {
   InstallTools();
-  for (const char* mode : {"fail", "half"}) {
+  for (const char* mode : {"fail", "half", "killed"}) {
     options_.environment["FAKE_7Z_MODE"] = mode;
     EXPECT_EQ(Run().out, ConsoleText(Report()));
     EXPECT_EQ(JavaGiven(), java_name_);
@@ -206,6 +217,28 @@ TEST_F(JavaDownloadTest, LaunchersStartedTogetherAllEndWithTheWholeRuntime) {
   for (const ProgramResult& result : results) EXPECT_EQ(result.out, ConsoleText(Report()));
   EXPECT_TRUE(fs::exists(Downloaded()));
   EXPECT_EQ(TempEntries(), (Names{"TolvarineJava", "TolvarineJava.zip"}));
+}
+
+TEST_F(JavaDownloadTest, TwoOrEightLaunchersRacingAllRunTheWholeRuntime) {
+  // Each launcher's converter prints the Java executable it was given, so every run shows
+  // its own.
+  InstallTools();
+  fs::copy_file(HelperProgram("print_args"), install_.File("print_args" + Exe()));
+  install_.Write("config.dat", "[Info]\r\nRunEXE=[{EXEDIR}" + Sep() + "print_args" + Exe() +
+                                   "] [{JAVAEXE}]\r\nJavaDownloadURL=" + served_ + "\r\n");
+  const std::string shown = "[Message]\n============================\n[" + Downloaded() +
+                            "]\n[in.svg]\n[out.pdf]\n============================\n";
+  for (int copies : {2, 8}) {
+    fs::remove_all(temp_);
+    fs::create_directories(temp_);
+    std::vector<ProgramResult> results =
+        install_.RunTogether(copies, {"in.svg", "out.pdf"}, options_);
+    for (const ProgramResult& result : results) {
+      EXPECT_EQ(result.out, ConsoleText(shown + Report())) << copies;
+      EXPECT_EQ(result.err, "") << copies;
+    }
+    EXPECT_EQ(TempEntries(), (Names{"TolvarineJava", "TolvarineJava.zip"})) << copies;
+  }
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 // text file with one relative path a line (using "/"); each becomes a file in <folder>,
 // holding a copy of the file named by FAKE_7Z_PAYLOAD (empty when unset). It appends its
 // arguments (one line, separated by " | ") to FAKE_7Z_RECORD. FAKE_7Z_MODE=fail creates
-// nothing and exits 2; FAKE_7Z_MODE=half creates the folder and exits 2.
+// nothing and exits 2; FAKE_7Z_MODE=half creates the folder and exits 2; FAKE_7Z_MODE=killed
+// creates the folder and the first file empty, then is killed (SIGKILL on POSIX).
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,6 +40,13 @@ int main(int argc, char** argv) {
     if (line.empty()) continue;
     fs::path target = folder / fs::path(line).make_preferred();
     fs::create_directories(target.parent_path(), error);
+    if (mode == "killed") {
+      std::ofstream(target, std::ios::binary).close();
+#ifdef SIGKILL
+      std::raise(SIGKILL);
+#endif
+      std::abort();
+    }
     if (payload != nullptr) {
       fs::copy_file(payload, target, fs::copy_options::overwrite_existing, error);
     } else {

@@ -3,6 +3,8 @@
 //   copy (default)  copies the local file named by <address> to <file>, exits 0
 //   fail            writes half of it and exits 4, as an interrupted transfer does
 //   empty           creates <file> empty and exits 0
+//   killed          writes half of it and is killed (SIGKILL on POSIX, abnormal end elsewhere)
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +23,14 @@ std::string ReadAll(const char* path) {
   return content;
 }
 
+// Ends as a process killed from outside does: no exit code of its own.
+[[noreturn]] void Die() {
+#ifdef SIGKILL
+  std::raise(SIGKILL);
+#endif
+  std::abort();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -35,10 +45,11 @@ int main(int argc, char** argv) {
   const char* mode = std::getenv("FAKE_WGET_MODE");
   std::string mode_name = mode != nullptr ? mode : "copy";
   std::string content = mode_name == "empty" ? "" : ReadAll(argv[3]);
-  if (mode_name == "fail") content.resize(content.size() / 2);
+  if (mode_name == "fail" || mode_name == "killed") content.resize(content.size() / 2);
   std::FILE* output = std::fopen(argv[2], "wb");
   if (output == nullptr) return 3;
   std::fwrite(content.data(), 1, content.size(), output);
   std::fclose(output);
+  if (mode_name == "killed") Die();
   return mode_name == "fail" ? 4 : 0;
 }

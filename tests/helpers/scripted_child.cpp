@@ -11,6 +11,9 @@
 //   stdin                read standard input to its end and write "stdin:<bytes read>"
 //   exit:N               end at once with exit code N
 //   terminate            raise SIGTERM (a signal's end on POSIX)
+//   abort                end abnormally (SIGABRT on POSIX)
+//   warnings:N           write N lines of 1024 bytes each that hold the warning marker
+//   fill:N:HH            write N bytes of the value HH (two hex digits), a block at a time
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -85,6 +88,38 @@ void WritePattern(const std::string& pattern) {
   Write(stdout, helpers::Pattern(size, zero_every));
 }
 
+// A flood that the launcher must take whole but prints none of, written a block at a time.
+void WriteWarnings(const std::string& count_text) {
+  std::string line = "(converter:1): WARNING **: ";
+  line.resize(1023, '.');
+  line += '\n';
+  std::string block;
+  for (int i = 0; i < 64; ++i) block += line;
+  unsigned long long lines = std::strtoull(count_text.c_str(), nullptr, 10);
+  for (; lines >= 64; lines -= 64) {
+    if (std::fwrite(block.data(), 1, block.size(), stdout) != block.size()) std::exit(5);
+  }
+  std::fwrite(block.data(), 1, line.size() * lines, stdout);
+  std::fflush(stdout);
+}
+
+void WriteFill(const std::string& spec) {
+  std::size_t colon = spec.find(':');
+  if (colon == std::string::npos || colon + 2 >= spec.size() || HexDigit(spec[colon + 1]) < 0 ||
+      HexDigit(spec[colon + 2]) < 0) {
+    std::exit(101);
+  }
+  const std::string block(
+      1 << 20, static_cast<char>(HexDigit(spec[colon + 1]) * 16 + HexDigit(spec[colon + 2])));
+  unsigned long long left = std::strtoull(spec.c_str(), nullptr, 10);
+  while (left > 0) {
+    std::size_t size = left < block.size() ? static_cast<std::size_t>(left) : block.size();
+    if (std::fwrite(block.data(), 1, size, stdout) != size) std::exit(5);
+    left -= size;
+  }
+  std::fflush(stdout);
+}
+
 void Act(const std::string& action) {
   std::size_t colon = action.find(':');
   std::string name = action.substr(0, colon);
@@ -107,6 +142,12 @@ void Act(const std::string& action) {
     std::exit(static_cast<int>(std::strtol(value.c_str(), nullptr, 10)));
   else if (name == "terminate")
     std::raise(SIGTERM);
+  else if (name == "abort")
+    std::abort();
+  else if (name == "warnings")
+    WriteWarnings(value);
+  else if (name == "fill")
+    WriteFill(value);
   else
     std::exit(100);  // An action the tests do not know: fail loudly.
 }

@@ -19,14 +19,14 @@ const std::string kFooter = "============================\n";
 // Writes through a real stream into a file of the test's own folder and reads it back.
 class ConsoleFilterTest : public ::testing::Test {
  protected:
-  std::string Filtered(const std::string& captured) {
+  std::string Filtered(const std::string& captured, std::size_t copy_limit = kRebrandCopyLimit) {
     const std::string path = dir_ / "console";
     std::FILE* out = std::fopen(path.c_str(), "wb");
     if (out == nullptr) {
       ADD_FAILURE() << "cannot open " << path;
       return std::string();
     }
-    WriteConverterOutput(captured, out);
+    WriteConverterOutput(captured, out, copy_limit);
     EXPECT_EQ(std::fclose(out), 0);
     return testing_support::ReadFile(path);
   }
@@ -148,6 +148,30 @@ TEST_F(ConsoleFilterTest, LargeOutputOfManyChunksAndVeryLongLines) {
   while (long_line.size() < 300000) long_line += "cpdf 1%\rtabula\r Gnumeric ";
   text += "\n" + long_line + "\n" + long_line;
   EXPECT_EQ(Filtered(text), Reference(text));
+}
+
+TEST_F(ConsoleFilterTest, LongLinesAreRebrandedInPiecesAsTheyWouldBeWhole) {
+  // Names, markers and the passes' own interplay ("Gnumericpdf") placed across the 64 KiB
+  // pieces in which a line too long to copy is rebranded.
+  std::string line(3 * 65536, 'x');
+  const std::pair<std::size_t, std::string> placed[] = {{65536 - 2, "cpdf"},
+                                                        {2 * 65536 - 5, "coherentpdf"},
+                                                        {2 * 65536 + 40, "tabula"},
+                                                        {3 * 65536 - 9, "Gnumericpdf"},
+                                                        {100, "Gnumeric"},
+                                                        {70000, "\r\r"},
+                                                        {80000, std::string(1, '\0')}};
+  for (const auto& [at, text] : placed) line.replace(at, text.size(), text);
+  const std::string warned = line.substr(0, 65533) + "WARNING **:" + line.substr(65544);
+  const std::string blank = "cpdf" + std::string(70000, '\r');
+  for (const std::string& captured :
+       {line + "\n", warned + "\n" + line, "x\n" + blank + "\ny", std::string("cpdf\n\r\n")}) {
+    const std::string expected = Reference(captured);
+    EXPECT_EQ(Filtered(captured, 0), expected);
+    EXPECT_EQ(Filtered(captured, 1000), expected);
+    EXPECT_EQ(Filtered(captured), expected);
+  }
+  EXPECT_EQ(Filtered("x" + blank + "\n", 0), Framed("xquillorand\n"));
 }
 
 }  // namespace

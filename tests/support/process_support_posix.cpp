@@ -14,6 +14,10 @@ namespace testing_support {
 
 bool IsWindowsBuild() { return false; }
 
+bool MakeNamedPipe(const std::string& path) { return mkfifo(path.c_str(), 0600) == 0; }
+
+bool RunsAsSuperuser() { return geteuid() == 0; }
+
 ScopedEnvironmentVariable::ScopedEnvironmentVariable(const std::string& name,
                                                      const std::string& value)
     : name_(name) {

@@ -14,6 +14,10 @@ namespace testing_support {
 
 bool IsWindowsBuild() { return true; }
 
+bool MakeNamedPipe(const std::string& /*path*/) { return false; }
+
+bool RunsAsSuperuser() { return false; }
+
 namespace {
 
 HANDLE AsHandle(std::intptr_t value) { return reinterpret_cast<HANDLE>(value); }

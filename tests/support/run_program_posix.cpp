@@ -18,6 +18,24 @@ std::string HostPath(const std::string& build_path) { return build_path; }
 
 std::string ExecutableSuffix() { return ""; }
 
+bool LauncherUnderMemcheck() {
+  const char* setting = std::getenv("TOLVARINE_TEST_VALGRIND");
+  return setting != nullptr && *setting != '\0';
+}
+
+std::vector<std::string> LauncherCommand(const std::string& launcher) {
+  if (!LauncherUnderMemcheck()) return {launcher};
+  // Only the launcher is checked: its children run as they are.
+  return {"/usr/bin/valgrind",
+          "--tool=memcheck",
+          "-q",
+          "--error-exitcode=99",
+          "--leak-check=full",
+          "--errors-for-leak-kinds=definite",
+          "--trace-children=no",
+          launcher};
+}
+
 namespace {
 
 std::vector<std::string> ChildEnvironment(const RunOptions& options) {

@@ -21,6 +21,10 @@ std::string HostPath(const std::string& build_path) {
 
 std::string ExecutableSuffix() { return ".exe"; }
 
+bool LauncherUnderMemcheck() { return false; }  // valgrind runs POSIX programs only
+
+std::vector<std::string> LauncherCommand(const std::string& launcher) { return {launcher}; }
+
 namespace {
 
 std::string EnvironmentBlock(const RunOptions& options) {

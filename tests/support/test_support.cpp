@@ -8,6 +8,7 @@
 #include <iostream>
 #include <random>
 #include <sstream>
+#include <utility>
 
 namespace testing_support {
 
@@ -92,11 +93,32 @@ void Installation::Write(const std::string& relative, const std::string& content
   WriteFile(path.string(), content);
 }
 
+namespace {
+
+// Under memcheck: a run with memory errors fails the test wherever it happens, and valgrind's
+// own notices ("--PID-- WARNING: unhandled syscall" for one) are not the launcher's output.
+ProgramResult CheckedByMemcheck(ProgramResult result) {
+  if (!LauncherUnderMemcheck()) return result;
+  EXPECT_NE(result.exit_code, 99) << "memcheck found errors:\n" << result.err;
+  std::istringstream lines(result.err);
+  std::string kept;
+  for (std::string line; std::getline(lines, line);) {
+    bool notice = line.size() > 2 && line.compare(0, 2, "--") == 0 &&
+                  line.find("-- ", 2) != std::string::npos &&
+                  line.find_first_not_of("0123456789", 2) == line.find("-- ", 2);
+    if (!notice) kept += line + "\n";
+  }
+  result.err = kept;
+  return result;
+}
+
+}  // namespace
+
 ProgramResult Installation::Run(const std::vector<std::string>& args, RunOptions options) const {
-  std::vector<std::string> argv{launcher()};
+  std::vector<std::string> argv = LauncherCommand(launcher());
   argv.insert(argv.end(), args.begin(), args.end());
   if (options.working_directory.empty()) options.working_directory = work();
-  return RunProgram(argv, options);
+  return CheckedByMemcheck(RunProgram(argv, options));
 }
 
 std::vector<std::string> Installation::Probe(const std::vector<std::string>& commands,
@@ -129,10 +151,13 @@ namespace testing_support {
 std::vector<ProgramResult> Installation::RunTogether(int copies,
                                                      const std::vector<std::string>& args,
                                                      RunOptions options) const {
-  std::vector<std::string> argv{launcher()};
+  std::vector<std::string> argv = LauncherCommand(launcher());
   argv.insert(argv.end(), args.begin(), args.end());
   if (options.working_directory.empty()) options.working_directory = work();
-  return RunProgramsTogether(std::vector<std::vector<std::string>>(copies, argv), options);
+  std::vector<ProgramResult> results =
+      RunProgramsTogether(std::vector<std::vector<std::string>>(copies, argv), options);
+  for (ProgramResult& result : results) result = CheckedByMemcheck(std::move(result));
+  return results;
 }
 
 ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {

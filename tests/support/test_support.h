@@ -55,6 +55,12 @@ std::string HostPath(const std::string& build_path);
 
 /// The launcher and the helper programs of this build.
 std::string LauncherProgram();
+/// True when the launcher's runs go through memcheck: TOLVARINE_TEST_VALGRIND is set and not
+/// empty in a POSIX build.
+bool LauncherUnderMemcheck();
+/// What starts the launcher at `launcher`: the program itself, or valgrind's memcheck with
+/// `launcher` when LauncherUnderMemcheck(), ending with status 99 on any memory error.
+std::vector<std::string> LauncherCommand(const std::string& launcher);
 std::string HelperProgram(const std::string& name);
 /// The executable suffix of this platform ("" or ".exe").
 std::string ExecutableSuffix();
@@ -102,6 +108,13 @@ std::string PathSeparator();
 
 /// True in the Windows build.
 bool IsWindowsBuild();
+
+/// Makes a named pipe (a FIFO) at `path`, with no writer; false where named pipes have no
+/// file path (Windows keeps them in their own name space).
+bool MakeNamedPipe(const std::string& path);
+
+/// True when the tests run with the POSIX superuser's rights (never on Windows).
+bool RunsAsSuperuser();
 
 /// The folder of the helper programs, as this platform names it.
 std::string HelpersDirectory();
