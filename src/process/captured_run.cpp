@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <vector>
 
 #include "platform/platform.h"
@@ -77,10 +78,11 @@ class PieceCollector {
       try {
         output.reserve(total);
         return;
-      } catch (const std::bad_alloc&) {
-        if (pieces_.empty()) return;
-        pieces_.pop_back();
+      } catch (const std::length_error&) {  // more than a text may hold at all
+      } catch (const std::bad_alloc&) {     // more than memory holds in one block now
       }
+      if (pieces_.empty()) return;
+      pieces_.pop_back();
     }
   }
 
