@@ -60,24 +60,13 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 
 }  // namespace
 
-namespace {
-
-struct Started {
-  pid_t pid = -1;
-  std::string out_path;
-  std::string err_path;
-};
-
-Started Start(const std::vector<std::string>& argv, const RunOptions& options,
-              const TempDir& capture, std::size_t index) {
-  Started started;
-  started.out_path = capture / ("stdout-" + std::to_string(index));
-  started.err_path = capture / ("stderr-" + std::to_string(index));
+StartedProgram StartProgram(const std::vector<std::string>& argv, const RunOptions& options,
+                            const std::string& out_path, const std::string& err_path) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, started.out_path.c_str(), O_WRONLY | O_CREAT, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, started.err_path.c_str(), O_WRONLY | O_CREAT, 0600);
+  posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT, 0600);
   if (!options.working_directory.empty()) {
     posix_spawn_file_actions_addchdir_np(&actions, options.working_directory.c_str());
   }
@@ -85,39 +74,22 @@ Started Start(const std::vector<std::string>& argv, const RunOptions& options,
   std::vector<std::string> env = ChildEnvironment(options);
   std::vector<char*> arg_pointers = Pointers(args);
   std::vector<char*> env_pointers = Pointers(env);
-  int error = posix_spawn(&started.pid, argv[0].c_str(), &actions, nullptr, arg_pointers.data(),
+  pid_t pid = -1;
+  int error = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, arg_pointers.data(),
                           env_pointers.data());
   posix_spawn_file_actions_destroy(&actions);
   if (error != 0) {
     ADD_FAILURE() << "cannot start " << argv[0] << ": " << std::strerror(error);
-    started.pid = -1;
+    return -1;
   }
-  return started;
+  return pid;
 }
 
-ProgramResult Wait(const Started& started) {
-  ProgramResult result;
-  if (started.pid < 0) return result;
+int WaitForProgram(StartedProgram program) {
   int status = 0;
-  while (waitpid(started.pid, &status, 0) < 0) {
+  while (waitpid(static_cast<pid_t>(program), &status, 0) < 0) {
   }
-  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  result.out = ReadFile(started.out_path);
-  result.err = ReadFile(started.err_path);
-  return result;
-}
-
-}  // namespace
-
-std::vector<ProgramResult> RunProgramsTogether(const std::vector<std::vector<std::string>>& argvs,
-                                               const RunOptions& options) {
-  TempDir capture;
-  std::vector<Started> started;
-  for (std::size_t i = 0; i < argvs.size(); ++i)
-    started.push_back(Start(argvs[i], options, capture, i));
-  std::vector<ProgramResult> results;
-  for (const Started& one : started) results.push_back(Wait(one));
-  return results;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 }  // namespace testing_support

@@ -55,27 +55,16 @@ HANDLE InheritableFile(const std::string& path, DWORD access, DWORD disposition)
 
 }  // namespace
 
-namespace {
-
-struct Started {
-  HANDLE process = nullptr;
-  std::string out_path;
-  std::string err_path;
-};
-
-Started Start(const std::vector<std::string>& argv, const RunOptions& options,
-              const TempDir& capture, std::size_t index) {
-  Started started;
-  started.out_path = capture / ("stdout-" + std::to_string(index));
-  started.err_path = capture / ("stderr-" + std::to_string(index));
+StartedProgram StartProgram(const std::vector<std::string>& argv, const RunOptions& options,
+                            const std::string& out_path, const std::string& err_path) {
   std::string command_line;
   for (const std::string& arg : argv) {
     if (!command_line.empty()) command_line += ' ';
     command_line += tolvarine::QuoteArgument(arg);
   }
   HANDLE in = InheritableFile("NUL", GENERIC_READ, OPEN_EXISTING);
-  HANDLE out = InheritableFile(started.out_path, GENERIC_WRITE, CREATE_ALWAYS);
-  HANDLE err = InheritableFile(started.err_path, GENERIC_WRITE, CREATE_ALWAYS);
+  HANDLE out = InheritableFile(out_path, GENERIC_WRITE, CREATE_ALWAYS);
+  HANDLE err = InheritableFile(err_path, GENERIC_WRITE, CREATE_ALWAYS);
   STARTUPINFOA startup;
   std::memset(&startup, 0, sizeof startup);
   startup.cb = sizeof startup;
@@ -94,37 +83,19 @@ Started Start(const std::vector<std::string>& argv, const RunOptions& options,
   CloseHandle(err);
   if (!ok) {
     ADD_FAILURE() << "cannot start " << command_line << ": error " << GetLastError();
-    return started;
+    return -1;
   }
   CloseHandle(process.hThread);
-  started.process = process.hProcess;
-  return started;
+  return reinterpret_cast<StartedProgram>(process.hProcess);
 }
 
-ProgramResult Wait(const Started& started) {
-  ProgramResult result;
-  if (started.process == nullptr) return result;
-  WaitForSingleObject(started.process, INFINITE);
+int WaitForProgram(StartedProgram program) {
+  HANDLE process = reinterpret_cast<HANDLE>(program);
+  WaitForSingleObject(process, INFINITE);
   DWORD code = 0;
-  GetExitCodeProcess(started.process, &code);
-  CloseHandle(started.process);
-  result.exit_code = static_cast<int>(code);
-  result.out = ReadFile(started.out_path);
-  result.err = ReadFile(started.err_path);
-  return result;
-}
-
-}  // namespace
-
-std::vector<ProgramResult> RunProgramsTogether(const std::vector<std::vector<std::string>>& argvs,
-                                               const RunOptions& options) {
-  TempDir capture;
-  std::vector<Started> started;
-  for (std::size_t i = 0; i < argvs.size(); ++i)
-    started.push_back(Start(argvs[i], options, capture, i));
-  std::vector<ProgramResult> results;
-  for (const Started& one : started) results.push_back(Wait(one));
-  return results;
+  GetExitCodeProcess(process, &code);
+  CloseHandle(process);
+  return static_cast<int>(code);
 }
 
 }  // namespace testing_support

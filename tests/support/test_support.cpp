@@ -160,6 +160,29 @@ std::vector<ProgramResult> Installation::RunTogether(int copies,
   return results;
 }
 
+std::vector<ProgramResult> RunProgramsTogether(const std::vector<std::vector<std::string>>& argvs,
+                                               const RunOptions& options) {
+  TempDir capture;
+  std::vector<StartedProgram> started;
+  for (std::size_t i = 0; i < argvs.size(); ++i) {
+    std::string index = std::to_string(i);
+    started.push_back(StartProgram(argvs[i], options, capture / ("stdout-" + index),
+                                   capture / ("stderr-" + index)));
+  }
+  std::vector<ProgramResult> results;
+  for (std::size_t i = 0; i < started.size(); ++i) {
+    ProgramResult result;
+    if (started[i] != -1) {
+      std::string index = std::to_string(i);
+      result.exit_code = WaitForProgram(started[i]);
+      result.out = ReadFile(capture / ("stdout-" + index));
+      result.err = ReadFile(capture / ("stderr-" + index));
+    }
+    results.push_back(result);
+  }
+  return results;
+}
+
 ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {
   return RunProgramsTogether({argv}, options).front();
 }

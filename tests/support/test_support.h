@@ -50,6 +50,16 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions&
 std::vector<ProgramResult> RunProgramsTogether(const std::vector<std::vector<std::string>>& argvs,
                                                const RunOptions& options = {});
 
+/// A program that StartProgram started (its process id or handle), or -1.
+using StartedProgram = std::intptr_t;
+
+/// Starts a program with no standard input and its two output streams into the given files.
+StartedProgram StartProgram(const std::vector<std::string>& argv, const RunOptions& options,
+                            const std::string& out_path, const std::string& err_path);
+
+/// Waits for a started program to end; its exit code (on POSIX, 128 + a signal's number).
+int WaitForProgram(StartedProgram program);
+
 /// A path of the build tree (given by the build in its own form) as this platform names it.
 std::string HostPath(const std::string& build_path);
 
