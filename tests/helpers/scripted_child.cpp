@@ -103,15 +103,15 @@ void WriteWarnings(const std::string& count_text) {
   std::fflush(stdout);
 }
 
-void WriteFill(const std::string& spec) {
-  std::size_t colon = spec.find(':');
-  if (colon == std::string::npos || colon + 2 >= spec.size() || HexDigit(spec[colon + 1]) < 0 ||
-      HexDigit(spec[colon + 2]) < 0) {
+void WriteFill(const std::string& fill) {
+  std::size_t colon = fill.find(':');
+  if (colon == std::string::npos || colon + 2 >= fill.size() || HexDigit(fill[colon + 1]) < 0 ||
+      HexDigit(fill[colon + 2]) < 0) {
     std::exit(101);
   }
   const std::string block(
-      1 << 20, static_cast<char>(HexDigit(spec[colon + 1]) * 16 + HexDigit(spec[colon + 2])));
-  unsigned long long left = std::strtoull(spec.c_str(), nullptr, 10);
+      1 << 20, static_cast<char>(HexDigit(fill[colon + 1]) * 16 + HexDigit(fill[colon + 2])));
+  unsigned long long left = std::strtoull(fill.c_str(), nullptr, 10);
   while (left > 0) {
     std::size_t size = left < block.size() ? static_cast<std::size_t>(left) : block.size();
     if (std::fwrite(block.data(), 1, size, stdout) != size) std::exit(5);
