@@ -24,6 +24,19 @@ struct IniVector {
   bool code_page_dependent = false;
 };
 
+// The buffer each case is read into, filled beforehand with a byte no reader writes, so that
+// a write past the terminator shows.
+constexpr char kUntouched = '\x0C';
+constexpr std::size_t kBufferSize = 600;
+
+// The whole buffer as it must look: the text, its terminator, and every later byte untouched.
+inline std::string ExpectedBuffer(const IniVector& vector) {
+  std::string expected = vector.placed;
+  if (vector.size > 0) expected += '\0';
+  expected.resize(kBufferSize, kUntouched);
+  return expected;
+}
+
 // A value of 280 characters, longer than any fixed line buffer of 256.
 inline std::string LongDigits() {
   std::string digits;

@@ -17,16 +17,9 @@ using testing_support::IniVectors;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
-constexpr char kUntouched = '\x0C';
-constexpr std::size_t kBufferSize = 600;
-
-// The whole buffer as it must look: the text, its terminator, and every later byte untouched.
-std::string ExpectedBuffer(const IniVector& vector) {
-  std::string expected = vector.placed;
-  if (vector.size > 0) expected += '\0';
-  expected.resize(kBufferSize, kUntouched);
-  return expected;
-}
+using testing_support::ExpectedBuffer;
+using testing_support::kBufferSize;
+using testing_support::kUntouched;
 
 TEST(ProfileReaderTest, FilesGiveTheResultsOfWindowsReader) {
   TempDir dir;

@@ -20,10 +20,10 @@ using testing_support::IniVectors;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
-constexpr char kUntouched = '\x0C';
-constexpr std::size_t kBufferSize = 600;
-
-bool IsWindowsBuild() { return testing_support::ExecutableSuffix() == ".exe"; }
+using testing_support::ExpectedBuffer;
+using testing_support::IsWindowsBuild;
+using testing_support::kBufferSize;
+using testing_support::kUntouched;
 
 struct Read {
   std::size_t returned;
@@ -74,9 +74,7 @@ TEST(ProfileStringTest, MeasuredVectors) {
     if (vector.code_page_dependent && IsWindowsBuild()) continue;
     Read read = System(vector.section, vector.key, vector.default_value, vector.size, path);
     EXPECT_EQ(read.returned, vector.placed.size());
-    std::string expected = vector.placed + (vector.size > 0 ? std::string(1, '\0') : "");
-    expected.resize(kBufferSize, kUntouched);
-    EXPECT_EQ(Printable(read.buffer), Printable(expected));
+    EXPECT_EQ(Printable(read.buffer), Printable(ExpectedBuffer(vector)));
   }
 }
 
