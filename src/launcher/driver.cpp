@@ -44,6 +44,9 @@ int ReportOutputFile(const std::string& output_file_name) {
 }
 
 int RunLauncher(const std::vector<std::string>& arguments) {
+  // Why a step failed is shown only under -debug, in the order the failures happen.
+  platform::SetFailureObserver(
+      [](const std::string& reason) { LogDebug("[Debug] %s\n", reason.c_str()); });
   SetUpSearchPath();
   if (arguments.size() <= 1) {
     ShowHelp();

@@ -131,6 +131,15 @@ std::int32_t RunProcessAndWait(const CommandLine& command, int show_state);
 /// Sends a text to the system debugger channel, where there is one; never to the console.
 void SendToDebugger(const std::string& text);
 
+// --- Failure reasons -----------------------------------------------------------------------
+
+/// Receives the reason of each failed system call as it happens: the call's name and the
+/// system's error text, as in "open: No such file or directory".
+using FailureObserver = std::function<void(const std::string& reason)>;
+
+/// Sets the one observer of failure reasons; an empty one drops them (the default).
+void SetFailureObserver(FailureObserver observer);
+
 }  // namespace tolvarine::platform
 
 #endif  // TOLVARINE_PLATFORM_PLATFORM_H_

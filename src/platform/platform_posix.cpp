@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/failure.h"
 #include "platform/platform.h"
 #include "platform/profile_reader.h"
 
@@ -44,6 +45,15 @@ class Fd {
  private:
   int fd_;
 };
+
+// Hands on the reason of a failed call (errno's text) and returns false, for
+// `return Failed("open");`. errno is kept for the caller.
+bool Failed(const char* call) {
+  int error = errno;
+  ReportFailure(call, std::strerror(error));
+  errno = error;
+  return false;
+}
 
 int OpenRetrying(const char* path, int flags) {
   int fd;
@@ -301,7 +311,10 @@ bool Spawn(const std::vector<std::string>& argv, SpawnActions& actions, pid_t& p
   std::vector<char*> pointers;  // posix_spawn takes char* for history's sake; it writes none.
   for (const std::string& argument : argv) pointers.push_back(const_cast<char*>(argument.c_str()));
   pointers.push_back(nullptr);
-  return posix_spawnp(&pid, argv[0].c_str(), actions.get(), nullptr, pointers.data(), environ) == 0;
+  int error = posix_spawnp(&pid, argv[0].c_str(), actions.get(), nullptr, pointers.data(), environ);
+  if (error == 0) return true;
+  errno = error;  // posix_spawnp returns its error instead of setting errno.
+  return Failed("posix_spawnp");
 }
 
 // Waits for the child's end and collects it; the status, or nothing when it cannot be had.

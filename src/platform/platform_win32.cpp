@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/failure.h"
 #include "platform/platform.h"
 #include "platform/profile_reader.h"
 
@@ -33,6 +34,25 @@ class Handle {
  private:
   HANDLE handle_;
 };
+
+// Hands on the reason of a failed call (GetLastError's text) and returns false, for
+// `return Failed("CreateFileW");`. The last error is kept for the caller.
+bool Failed(const char* call) {
+  DWORD error = GetLastError();
+  char* text = nullptr;
+  DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string reason = length > 0 ? std::string(text, length) : std::string();
+  if (text != nullptr) LocalFree(text);
+  while (!reason.empty() &&
+         (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ')) {
+    reason.pop_back();
+  }
+  ReportFailure(call, reason + " (error " + std::to_string(error) + ")");
+  SetLastError(error);
+  return false;
+}
 
 HANDLE AsHandle(std::intptr_t value) { return reinterpret_cast<HANDLE>(value); }
 
@@ -354,8 +374,11 @@ bool StartCaptured(const CommandLine& command, HANDLE write_end, PROCESS_INFORMA
   startup.StartupInfo.hStdError = write_end;
   startup.lpAttributeList = inherit.get();
   std::string line = command.text;  // CreateProcessA may write into its command line.
-  return CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT,
-                        nullptr, nullptr, &startup.StartupInfo, &process) != 0;
+  if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT,
+                     nullptr, nullptr, &startup.StartupInfo, &process) != 0) {
+    return true;
+  }
+  return Failed("CreateProcessA");
 }
 
 // Reads `count` bytes that the pipe reports waiting (so the reads never block), in chunks.
