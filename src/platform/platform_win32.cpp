@@ -249,9 +249,10 @@ std::intptr_t OpenExisting(const std::string& path, DWORD access) {
     FailedUnlessMissing("CreateFileW");
     return -1;
   }
+  // A pipe or a device is no file to read or patch; only a failed look is a failure.
+  SetLastError(NO_ERROR);
   if (GetFileType(handle) != FILE_TYPE_DISK) {
-    SetLastError(ERROR_INVALID_FUNCTION);
-    Failed("GetFileType");
+    if (GetLastError() != NO_ERROR) Failed("GetFileType");
     CloseHandle(handle);
     return -1;
   }
