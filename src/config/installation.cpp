@@ -54,7 +54,7 @@ std::string ReadConfigValue(const std::string& section, const std::string& key,
   std::string path = LocateInstallationFile(kConfigFileName);
   std::vector<char> buffer(buffer_size, '\0');
   platform::ReadProfileString(section, key, default_value, buffer.data(), buffer.size(), path);
-  return std::string(buffer.data());
+  return platform::ConfigurationText(std::string(buffer.data()));
 }
 
 }  // namespace tolvarine

@@ -32,7 +32,7 @@ std::string PrivateName(const std::string& path, const char* what) {
 bool DownloadArchive(const std::string& archive) {
   std::string downloader = MakeLauncherPath(platform::kDownloaderName);
   if (!platform::EntryExists(downloader)) {
-    std::printf("Failed to locate \"%s\" file.", downloader.c_str());
+    platform::PrintText("Failed to locate \"" + downloader + "\" file.");
     return false;
   }
   std::string address =
@@ -59,7 +59,7 @@ std::optional<std::int32_t> RunUnpacker(const std::string& archive,
   if (archive.empty() || destination.empty()) return std::nullopt;
   std::string unpacker = MakeLauncherPath(platform::kUnpackerName);
   if (!platform::EntryExists(unpacker)) {
-    std::printf("Failed to locate \"%s\" file.\n", unpacker.c_str());
+    platform::PrintText("Failed to locate \"" + unpacker + "\" file.\n");
     return std::nullopt;
   }
   std::string command =
@@ -99,7 +99,7 @@ bool ObtainDownloadedJava(const std::string& java_name, std::string& result) {
   std::string archive = folder + ".zip";
   if (!platform::EntryExists(archive) && !DownloadArchive(archive)) return false;
   if (!platform::EntryExists(archive)) {
-    std::printf("Failed to locate \"%s\" file.\n", archive.c_str());
+    platform::PrintText("Failed to locate \"" + archive + "\" file.\n");
     return false;
   }
   std::string staging = PrivateName(folder, "unpacking");

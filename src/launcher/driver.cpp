@@ -34,10 +34,10 @@ int ReportOutputFile(const std::string& output_file_name) {
     return kFailure;
   }
   if (!FileExists(output_file_name) || !HasContent(output_file_name)) {
-    std::printf("[Error] Failed to create \"%s\" file.\n", output_file_name.c_str());
+    platform::PrintText("[Error] Failed to create \"" + output_file_name + "\" file.\n");
     return kFailure;
   }
-  std::printf("[OK] Create \"%s\" file successful.\n", output_file_name.c_str());
+  platform::PrintText("[OK] Create \"" + output_file_name + "\" file successful.\n");
   std::fflush(stdout);  // The report stands even if patching the file goes wrong.
   ReplaceTextInFile(output_file_name, kConverterProducerText, kProductProducerText, true);
   return kSuccess;

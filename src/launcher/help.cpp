@@ -6,6 +6,7 @@
 
 #include "config/installation.h"
 #include "output/file_read.h"
+#include "platform/platform.h"
 
 namespace tolvarine {
 
@@ -16,7 +17,11 @@ bool debug_mode = false;
 void ShowHelp() {
   // A missing or unreadable help file reads as empty: nothing is printed, and nothing said.
   std::string help_text = ReadTextFile(LocateInstallationFile(kHelpFileName));
-  if (!help_text.empty()) std::printf("%s\n", help_text.c_str());
+  // The help file's bytes come out as they are (its own line ends included).
+  if (!help_text.empty()) {
+    platform::PrintBytes(help_text);
+    platform::PrintText("\n");
+  }
 }
 
 void EnableDebugMode() { debug_mode = true; }
@@ -35,7 +40,7 @@ void LogDebug(const char* format, ...) {
   std::string text(length > 0 ? static_cast<std::size_t>(length) + 1 : 1, '\0');
   if (length > 0) std::vsnprintf(text.data(), text.size(), format, arguments_again);
   va_end(arguments_again);
-  std::printf("%s", text.c_str());
+  platform::PrintText(text.c_str());
   // Children that write to the same console come later: the line must be out before them.
   std::fflush(stdout);
 }

@@ -102,10 +102,14 @@ std::string TempDirectory();
 
 /// Reads one value of an INI-form file with the rules of Windows' private profile reader.
 /// Fills `buffer` (of `size` bytes, size > 0) with the value or `default_value`, zero-ended,
-/// cut to size - 1 characters, and returns the number of characters placed.
+/// cut to size - 1 characters, and returns the number of characters placed. The text is the
+/// configuration's own encoding (the ANSI code page on Windows), the same for any path.
 std::size_t ReadProfileString(const std::string& section, const std::string& key,
                               const std::string& default_value, char* buffer, std::size_t size,
                               const std::string& path);
+
+/// A text that ReadProfileString gave, in the program's encoding (UTF-8 on Windows).
+std::string ConfigurationText(const std::string& text);
 
 // --- Processes -----------------------------------------------------------------------------
 
@@ -130,6 +134,19 @@ std::int32_t RunProcessAndWait(const CommandLine& command, int show_state);
 
 /// Sends a text to the system debugger channel, where there is one; never to the console.
 void SendToDebugger(const std::string& text);
+
+// --- Command line and console --------------------------------------------------------------
+
+/// The command line this process was started with, in the program's encoding, where the
+/// system keeps one (Windows); nothing where the arguments come as a list (POSIX).
+std::optional<std::string> OwnCommandLine();
+
+/// Prints one of the launcher's own texts on standard output: readable on a console, in the
+/// system's usual encoding when standard output is a file or a pipe.
+void PrintText(const std::string& text);
+
+/// Writes bytes to standard output exactly as they are, no line end changed.
+void PrintBytes(const std::string& bytes);
 
 // --- Failure reasons -----------------------------------------------------------------------
 

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -256,6 +257,8 @@ std::size_t ReadProfileString(const std::string& section, const std::string& key
   return ReadProfileFile(section, key, default_value, buffer, size, path);
 }
 
+std::string ConfigurationText(const std::string& text) { return text; }
+
 // --- Processes -----------------------------------------------------------------------------
 
 namespace {
@@ -432,6 +435,15 @@ std::int32_t RunProcessAndWait(const CommandLine& command, int /*show_state*/) {
 
 void SendToDebugger(const std::string& /*text*/) {
   // POSIX has no debugger channel; the text must never reach the console.
+}
+
+std::optional<std::string> OwnCommandLine() { return std::nullopt; }
+
+void PrintText(const std::string& text) { PrintBytes(text); }
+
+void PrintBytes(const std::string& bytes) {
+  // A closed or full output is the user's choice; the run goes on to its report either way.
+  if (!bytes.empty()) static_cast<void>(std::fwrite(bytes.data(), 1, bytes.size(), stdout));
 }
 
 }  // namespace tolvarine::platform

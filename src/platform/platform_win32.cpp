@@ -1,4 +1,6 @@
 // Windows implementation of the platform layer.
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -35,15 +37,54 @@ class Handle {
   HANDLE handle_;
 };
 
+// Texts are UTF-8 inside the program and UTF-16 at the system's wide functions, so that no
+// name outside the ANSI code page is lost on the way.
+std::wstring Wide(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  int length =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (length <= 0) return std::wstring();
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+  return wide;
+}
+
+// UTF-16 to the given code page (CP_UTF8 for the program's own texts).
+std::string Narrow(const wchar_t* wide, std::size_t size, UINT code_page = CP_UTF8) {
+  if (size == 0) return std::string();
+  int length =
+      WideCharToMultiByte(code_page, 0, wide, static_cast<int>(size), nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return std::string();
+  std::string text(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(code_page, 0, wide, static_cast<int>(size), text.data(), length, nullptr,
+                      nullptr);
+  return text;
+}
+
+std::string Narrow(const std::wstring& wide, UINT code_page = CP_UTF8) {
+  return Narrow(wide.data(), wide.size(), code_page);
+}
+
+// Text in the ANSI code page (what the system's ANSI functions give) to UTF-16.
+std::wstring FromAnsi(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  int length =
+      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (length <= 0) return std::wstring();
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+  return wide;
+}
+
 // Hands on the reason of a failed call (GetLastError's text) and returns false, for
 // `return Failed("CreateFileW");`. The last error is kept for the caller.
 bool Failed(const char* call) {
   DWORD error = GetLastError();
-  char* text = nullptr;
-  DWORD length = FormatMessageA(
+  wchar_t* text = nullptr;
+  DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string reason = length > 0 ? std::string(text, length) : std::string();
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string reason = length > 0 ? Narrow(text, length) : std::string();
   if (text != nullptr) LocalFree(text);
   while (!reason.empty() &&
          (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ')) {
@@ -54,15 +95,19 @@ bool Failed(const char* call) {
   return false;
 }
 
+// A missing file or folder is an answer, not a failure; anything else is reported.
+bool FailedUnlessMissing(const char* call) {
+  DWORD error = GetLastError();
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return false;
+  return Failed(call);
+}
+
 HANDLE AsHandle(std::intptr_t value) { return reinterpret_cast<HANDLE>(value); }
 
 // The ANSI file functions stop at MAX_PATH characters. Paths go through the wide functions,
 // long ones as extended-length paths, so that a name of any length works.
 std::wstring WidePath(const std::string& path) {
-  int length =
-      MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), length);
+  std::wstring wide = Wide(path);
   // Below this length even a folder name fits the classic limit (which keeps 12 for 8.3 names).
   if (wide.size() < MAX_PATH - 12 || wide.rfind(L"\\\\?\\", 0) == 0) return wide;
   DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
@@ -79,11 +124,16 @@ std::wstring WidePath(const std::string& path) {
 
 // --- Locations and files -------------------------------------------------------------------
 
-std::string ExecutablePath() {
-  std::string path(MAX_PATH, '\0');
+namespace {
+
+std::wstring WideExecutablePath() {
+  std::wstring path(MAX_PATH, L'\0');
   for (;;) {
-    DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return std::string();
+    DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) {
+      Failed("GetModuleFileNameW");
+      return std::wstring();
+    }
     if (length < path.size()) {
       path.resize(length);
       return path;
@@ -91,6 +141,10 @@ std::string ExecutablePath() {
     path.resize(path.size() * 2);  // Cut at the buffer's end: try again with room to spare.
   }
 }
+
+}  // namespace
+
+std::string ExecutablePath() { return Narrow(WideExecutablePath()); }
 
 bool EntryExists(const std::string& path) {
   return !path.empty() && GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -122,12 +176,18 @@ bool RenamePath(const std::string& from, const std::string& to) {
   std::wstring source = WidePath(from);
   DWORD attributes = GetFileAttributesW(source.c_str());
   bool is_folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-  return MoveFileExW(source.c_str(), WidePath(to).c_str(),
-                     is_folder ? 0 : MOVEFILE_REPLACE_EXISTING) != 0;
+  if (MoveFileExW(source.c_str(), WidePath(to).c_str(),
+                  is_folder ? 0 : MOVEFILE_REPLACE_EXISTING) != 0) {
+    return true;
+  }
+  return Failed("MoveFileExW");
 }
 
 bool RemoveFile(const std::string& path) {
-  return DeleteFileW(WidePath(path).c_str()) != 0 || GetLastError() == ERROR_FILE_NOT_FOUND;
+  if (DeleteFileW(WidePath(path).c_str()) != 0 || GetLastError() == ERROR_FILE_NOT_FOUND) {
+    return true;
+  }
+  return Failed("DeleteFileW");
 }
 
 void RemoveTree(const std::string& path) {
@@ -137,21 +197,25 @@ void RemoveTree(const std::string& path) {
   if (attributes == INVALID_FILE_ATTRIBUTES) return;
   // A junction or link is removed itself; what it points to is left alone.
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &entry);
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((wide + L"\\*").c_str(), &entry);
     if (search != INVALID_HANDLE_VALUE) {
       do {
-        std::string name = entry.cFileName;
+        std::string name = Narrow(entry.cFileName, std::wcslen(entry.cFileName));
         if (name != "." && name != "..") RemoveTree(path + "\\" + name);
-      } while (FindNextFileA(search, &entry));
+      } while (FindNextFileW(search, &entry));
+      if (GetLastError() != ERROR_NO_MORE_FILES) Failed("FindNextFileW");
       FindClose(search);
+    } else {
+      FailedUnlessMissing("FindFirstFileW");
     }
   }
+  // What cannot be removed stays (and is reported); only our own folders are removed.
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-    RemoveDirectoryW(wide.c_str());  // What cannot be removed stays; only our own is removed.
+    if (!RemoveDirectoryW(wide.c_str())) Failed("RemoveDirectoryW");
   } else {
-    SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(wide.c_str());
+    if (!SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL)) Failed("SetFileAttributesW");
+    if (!DeleteFileW(wide.c_str())) Failed("DeleteFileW");
   }
 }
 
@@ -181,8 +245,14 @@ std::intptr_t OpenExisting(const std::string& path, DWORD access) {
   if (path.empty()) return -1;
   HANDLE handle = CreateFileW(WidePath(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return -1;
+  if (handle == INVALID_HANDLE_VALUE) {
+    FailedUnlessMissing("CreateFileW");
+    return -1;
+  }
+  // A pipe or a device is no file to read or patch; only a failed look is a failure.
+  SetLastError(NO_ERROR);
   if (GetFileType(handle) != FILE_TYPE_DISK) {
+    if (GetLastError() != NO_ERROR) Failed("GetFileType");
     CloseHandle(handle);
     return -1;
   }
@@ -203,7 +273,11 @@ bool File::IsOpen() const { return handle_ != -1; }
 
 std::optional<std::uint64_t> File::Size() const {
   LARGE_INTEGER size;
-  if (!IsOpen() || !GetFileSizeEx(AsHandle(handle_), &size)) return std::nullopt;
+  if (!IsOpen()) return std::nullopt;
+  if (!GetFileSizeEx(AsHandle(handle_), &size)) {
+    Failed("GetFileSizeEx");
+    return std::nullopt;
+  }
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
@@ -227,7 +301,8 @@ bool File::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const {
     OVERLAPPED at = AtOffset(offset);
     DWORD want = static_cast<DWORD>(size < kMaxTransfer ? size : kMaxTransfer);
     DWORD got = 0;
-    if (!ReadFile(AsHandle(handle_), out, want, &got, &at) || got == 0) return false;
+    if (!ReadFile(AsHandle(handle_), out, want, &got, &at)) return Failed("ReadFile");
+    if (got == 0) return false;  // The file ended early: no system failure to report.
     out += got;
     offset += got;
     size -= got;
@@ -241,7 +316,8 @@ bool File::WriteAt(std::uint64_t offset, const void* buffer, std::size_t size) {
     OVERLAPPED at = AtOffset(offset);
     DWORD want = static_cast<DWORD>(size < kMaxTransfer ? size : kMaxTransfer);
     DWORD put = 0;
-    if (!WriteFile(AsHandle(handle_), in, want, &put, &at) || put == 0) return false;
+    if (!WriteFile(AsHandle(handle_), in, want, &put, &at)) return Failed("WriteFile");
+    if (put == 0) return false;
     in += put;
     offset += put;
     size -= put;
@@ -251,15 +327,19 @@ bool File::WriteAt(std::uint64_t offset, const void* buffer, std::size_t size) {
 
 // --- Environment ---------------------------------------------------------------------------
 
-std::optional<std::string> ReadEnvironmentVariable(const std::string& name) {
-  std::string value(256, '\0');
+namespace {
+
+std::optional<std::wstring> WideEnvironmentVariable(const std::wstring& name) {
+  std::wstring value(256, L'\0');
   for (;;) {
     SetLastError(ERROR_SUCCESS);
     DWORD length =
-        GetEnvironmentVariableA(name.c_str(), value.data(), static_cast<DWORD>(value.size()));
+        GetEnvironmentVariableW(name.c_str(), value.data(), static_cast<DWORD>(value.size()));
     if (length == 0) {
-      if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
-      return std::string();
+      DWORD error = GetLastError();
+      if (error == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+      if (error != ERROR_SUCCESS) Failed("GetEnvironmentVariableW");
+      return std::wstring();
     }
     if (length < value.size()) {
       value.resize(length);
@@ -269,39 +349,102 @@ std::optional<std::string> ReadEnvironmentVariable(const std::string& name) {
   }
 }
 
+}  // namespace
+
+std::optional<std::string> ReadEnvironmentVariable(const std::string& name) {
+  std::optional<std::wstring> value = WideEnvironmentVariable(Wide(name));
+  if (!value) return std::nullopt;
+  return Narrow(*value);
+}
+
 bool WriteEnvironmentVariable(const std::string& name, const std::string& value) {
-  return SetEnvironmentVariableA(name.c_str(), value.c_str()) != 0;
+  if (SetEnvironmentVariableW(Wide(name).c_str(), Wide(value).c_str()) != 0) return true;
+  return Failed("SetEnvironmentVariableW");
 }
 
 std::string DefaultSearchPath() { return std::string(); }
 
 std::string TempDirectory() {
-  DWORD needed = GetTempPathA(0, nullptr);
-  if (needed == 0) return std::string();
-  std::string folder(needed, '\0');
-  DWORD length = GetTempPathA(needed, folder.data());
-  if (length == 0 || length >= needed) return std::string();
+  DWORD needed = GetTempPathW(0, nullptr);
+  if (needed == 0) {
+    Failed("GetTempPathW");
+    return std::string();
+  }
+  std::wstring folder(needed, L'\0');
+  DWORD length = GetTempPathW(needed, folder.data());
+  if (length == 0 || length >= needed) {
+    if (length == 0) Failed("GetTempPathW");
+    return std::string();  // Changed between the two calls: no folder to trust.
+  }
   folder.resize(length);
-  if (folder.back() != kPathSeparator) folder += kPathSeparator;
-  return folder;
+  if (folder.back() != L'\\') folder += L'\\';
+  return Narrow(folder);
 }
 
 // --- Configuration -------------------------------------------------------------------------
+
+namespace {
+
+// The path in the ANSI code page, or nothing when a character of it has no place there.
+std::optional<std::string> AnsiPath(const std::string& path) {
+  std::wstring wide = Wide(path);
+  BOOL lost = FALSE;
+  int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
+                                   static_cast<int>(wide.size()), nullptr, 0, nullptr, &lost);
+  if (length <= 0 || lost) return std::nullopt;
+  std::string ansi(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                      ansi.data(), length, nullptr, nullptr);
+  return ansi;
+}
+
+// True when the file starts with a byte-order mark, behind which the portable reader gives
+// UTF-8 where the system's ANSI reader gives the ANSI code page.
+bool StartsWithByteOrderMark(const std::string& path) {
+  File file = File::OpenForReading(path);
+  unsigned char start[3] = {0, 0, 0};
+  std::optional<std::uint64_t> size = file.Size();
+  if (!size || *size < 2 || !file.ReadAt(0, start, *size < 3 ? 2 : 3)) return false;
+  return (start[0] == 0xFF && start[1] == 0xFE) || (start[0] == 0xFE && start[1] == 0xFF) ||
+         (start[0] == 0xEF && start[1] == 0xBB && start[2] == 0xBF);
+}
+
+// The portable reader's result in the ANSI code page, as the system's reader gives it.
+std::size_t ReadProfileFileAsAnsi(const std::string& section, const std::string& key,
+                                  const std::string& default_value, char* buffer, std::size_t size,
+                                  const std::string& path) {
+  if (path.empty() || !StartsWithByteOrderMark(path)) {
+    return ReadProfileFile(section, key, default_value, buffer, size, path);
+  }
+  // Every character the ANSI text can hold takes at most four bytes of UTF-8.
+  std::vector<char> utf8(size * 4 + 1, '\0');
+  ReadProfileFile(section, key, default_value, utf8.data(), utf8.size(), path);
+  std::string ansi = Narrow(Wide(utf8.data()), CP_ACP);
+  std::size_t count = ansi.size() < size - 1 ? ansi.size() : size - 1;
+  std::memcpy(buffer, ansi.data(), count);
+  buffer[count] = '\0';
+  return count;
+}
+
+}  // namespace
 
 std::size_t ReadProfileString(const std::string& section, const std::string& key,
                               const std::string& default_value, char* buffer, std::size_t size,
                               const std::string& path) {
   if (size == 0) return 0;
   // An empty path means that no file was found, but the system's reader would look in the
-  // Windows folder for it; and it cannot open a path of MAX_PATH characters or more. The
-  // portable reader gives the system's results (a test holds the two together), reads the
-  // empty path as a missing file, and takes a path of any length.
-  if (path.empty() || path.size() >= MAX_PATH) {
-    return ReadProfileFile(section, key, default_value, buffer, size, path);
+  // Windows folder for it; and it cannot open a path of MAX_PATH characters or more, nor one
+  // outside the ANSI code page. The portable reader gives the system's results (a test holds
+  // the two together), reads the empty path as a missing file, and takes any path.
+  std::optional<std::string> ansi_path = path.empty() ? std::nullopt : AnsiPath(path);
+  if (!ansi_path || ansi_path->size() >= MAX_PATH) {
+    return ReadProfileFileAsAnsi(section, key, default_value, buffer, size, path);
   }
   return GetPrivateProfileStringA(section.c_str(), key.c_str(), default_value.c_str(), buffer,
-                                  static_cast<DWORD>(size), path.c_str());
+                                  static_cast<DWORD>(size), ansi_path->c_str());
 }
+
+std::string ConfigurationText(const std::string& text) { return Narrow(FromAnsi(text)); }
 
 // --- Processes -----------------------------------------------------------------------------
 
@@ -326,10 +469,14 @@ class InheritOnly {
     InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
     storage_.resize(size);
     auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
-    if (size == 0 || !InitializeProcThreadAttributeList(list, 1, 0, &size)) return;
+    if (size == 0 || !InitializeProcThreadAttributeList(list, 1, 0, &size)) {
+      Failed("InitializeProcThreadAttributeList");
+      return;
+    }
     list_ = list;
     if (!UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handle,
                                    sizeof(HANDLE), nullptr, nullptr)) {
+      Failed("UpdateProcThreadAttribute");
       DeleteProcThreadAttributeList(list_);
       list_ = nullptr;
     }
@@ -358,13 +505,146 @@ struct Child {
   }
 };
 
+// The longest command line CreateProcessW takes, its terminating zero included.
+constexpr std::size_t kMaxCommandLine = 32767;
+
+bool IsFile(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool IsAbsolute(const std::wstring& path) {
+  return path.rfind(L"\\\\", 0) == 0 ||
+         (path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/'));
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+  std::size_t separator = path.find_last_of(L"\\/");
+  return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator);
+}
+
+std::wstring SystemFolder(UINT(WINAPI* get)(LPWSTR, UINT), const char* call) {
+  wchar_t folder[MAX_PATH];
+  UINT length = get(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) {
+    if (length == 0) Failed(call);
+    return std::wstring();
+  }
+  return std::wstring(folder, length);
+}
+
+// Where the system looks for a program named without a folder, less the current folder, which
+// may be one of the user's own (a folder of drawings with a planted java.exe): the launcher's
+// folder, the system folders, then PATH's entries. A relative PATH entry would name the
+// current folder again, so it is skipped too.
+std::vector<std::wstring> ProgramFolders() {
+  std::wstring windows = SystemFolder(GetWindowsDirectoryW, "GetWindowsDirectoryW");
+  std::vector<std::wstring> folders = {FolderOf(WideExecutablePath()),
+                                       SystemFolder(GetSystemDirectoryW, "GetSystemDirectoryW"),
+                                       windows.empty() ? windows : windows + L"\\System", windows};
+  std::wstring path = WideEnvironmentVariable(L"PATH").value_or(std::wstring());
+  for (std::size_t start = 0; start <= path.size();) {
+    std::size_t end = path.find(L';', start);
+    if (end == std::wstring::npos) end = path.size();
+    std::wstring entry = path.substr(start, end - start);
+    if (entry.size() >= 2 && entry.front() == L'"' && entry.back() == L'"') {
+      entry = entry.substr(1, entry.size() - 2);
+    }
+    if (IsAbsolute(entry)) folders.push_back(entry);
+    start = end + 1;
+  }
+  return folders;
+}
+
+// The full path of a program named without a folder, found as the system would find it but
+// never in the current folder; empty when there is none.
+std::wstring FindProgram(const std::wstring& name) {
+  // As the system does, a name without an extension means the ".exe" of that name.
+  std::wstring file = name.find(L'.') == std::wstring::npos ? name + L".exe" : name;
+  for (const std::wstring& folder : ProgramFolders()) {
+    if (folder.empty()) continue;
+    std::wstring candidate = folder;
+    if (candidate.back() != L'\\' && candidate.back() != L'/') candidate += L'\\';
+    candidate += file;
+    if (IsFile(candidate)) return candidate;
+  }
+  return std::wstring();
+}
+
+bool IsBatchFile(const std::wstring& program) {
+  std::size_t dot = program.find_last_of(L".\\/");
+  if (dot == std::wstring::npos || program[dot] != L'.') return false;
+  std::wstring extension = program.substr(dot);
+  return _wcsicmp(extension.c_str(), L".bat") == 0 || _wcsicmp(extension.c_str(), L".cmd") == 0;
+}
+
+// A batch file runs in cmd.exe, which reads the command line by rules of its own: a double
+// quote ends the quoting that keeps "&" or "|" from starting another command, a percent sign
+// expands a variable even inside quotes, and a line break ends the command. An argument with
+// any of them is refused, and nothing runs.
+bool ArgumentsSafeForBatchFile(const CommandLine& command) {
+  for (std::size_t i = 1; i < command.argv.size(); ++i) {
+    if (command.argv[i].find_first_of("\"%\r\n") == std::string::npos) continue;
+    PrintText("[Error] The argument [" + command.argv[i] +
+              "] cannot be passed safely to the batch file \"" + command.argv[0] +
+              "\": nothing was run.\n");
+    return false;
+  }
+  return true;
+}
+
+// Where the program's name ends in a command line: the first blank outside double quotes.
+std::size_t ProgramEnd(const std::wstring& line) {
+  bool quoted = false;
+  std::size_t i = 0;
+  for (; i < line.size(); ++i) {
+    if (line[i] == L'"') quoted = !quoted;
+    if (!quoted && (line[i] == L' ' || line[i] == L'\t')) break;
+  }
+  return i;
+}
+
+// Starts `command` with CreateProcessW. A program named without a folder is looked for as
+// ProgramFolders says and started by its full path; a batch file is named by its full path in
+// the command line too, since cmd.exe would look in the current folder first.
+bool StartProcess(const CommandLine& command, BOOL inherit, DWORD flags, STARTUPINFOW* startup,
+                  PROCESS_INFORMATION& process) {
+  std::wstring line = Wide(command.text);
+  std::wstring program = command.argv.empty() ? std::wstring() : Wide(command.argv[0]);
+  std::wstring application;
+  if (!program.empty() && program.find_first_of(L"\\/:") == std::wstring::npos) {
+    application = FindProgram(program);
+    if (application.empty()) {
+      ReportFailure("CreateProcessW", "\"" + command.argv[0] +
+                                          "\" is in neither the launcher's folder, the system "
+                                          "folders nor a folder of PATH");
+      return false;
+    }
+  }
+  if (IsBatchFile(application.empty() ? program : application)) {
+    if (!ArgumentsSafeForBatchFile(command)) return false;
+    if (!application.empty()) line = L"\"" + application + L"\"" + line.substr(ProgramEnd(line));
+  }
+  if (line.size() >= kMaxCommandLine) {
+    ReportFailure("CreateProcessW", "the command line has " + std::to_string(line.size()) +
+                                        " characters, more than the " +
+                                        std::to_string(kMaxCommandLine - 1) + " Windows takes");
+    return false;
+  }
+  if (CreateProcessW(application.empty() ? nullptr : application.c_str(), line.data(), nullptr,
+                     nullptr, inherit, flags, nullptr, nullptr, startup, &process) != 0) {
+    return true;
+  }
+  return Failed("CreateProcessW");
+}
+
 // Starts the child hidden, with no standard input and both output streams into `write_end`,
 // which is the only handle it inherits. Fills `process` on success.
 bool StartCaptured(const CommandLine& command, HANDLE write_end, PROCESS_INFORMATION& process) {
   HANDLE inherited = write_end;
   InheritOnly inherit(&inherited);
   if (inherit.get() == nullptr) return false;
-  STARTUPINFOEXA startup;
+  STARTUPINFOEXW startup;
   std::memset(&startup, 0, sizeof startup);
   startup.StartupInfo.cb = sizeof startup;
   startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
@@ -373,12 +653,14 @@ bool StartCaptured(const CommandLine& command, HANDLE write_end, PROCESS_INFORMA
   startup.StartupInfo.hStdOutput = write_end;
   startup.StartupInfo.hStdError = write_end;
   startup.lpAttributeList = inherit.get();
-  std::string line = command.text;  // CreateProcessA may write into its command line.
-  if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT,
-                     nullptr, nullptr, &startup.StartupInfo, &process) != 0) {
-    return true;
-  }
-  return Failed("CreateProcessA");
+  return StartProcess(command, TRUE, EXTENDED_STARTUPINFO_PRESENT, &startup.StartupInfo, process);
+}
+
+// True when a failed pipe call only means that every writer has closed the pipe.
+bool PipeEnded(const char* call) {
+  if (GetLastError() == ERROR_BROKEN_PIPE) return true;
+  Failed(call);
+  return false;
 }
 
 // Reads `count` bytes that the pipe reports waiting (so the reads never block), in chunks.
@@ -386,10 +668,11 @@ bool ReadWaiting(HANDLE pipe, DWORD count, const OutputSink& sink) {
   char buffer[kReadChunk];
   while (count > 0) {
     DWORD got = 0;
-    if (!ReadFile(pipe, buffer, count < kReadChunk ? count : kReadChunk, &got, nullptr) ||
-        got == 0) {
+    if (!ReadFile(pipe, buffer, count < kReadChunk ? count : kReadChunk, &got, nullptr)) {
+      PipeEnded("ReadFile");
       return false;
     }
+    if (got == 0) return false;
     sink(buffer, got);
     count -= got;
   }
@@ -406,7 +689,10 @@ void CollectOutput(HANDLE pipe, HANDLE process, const OutputSink& sink) {
   DWORD idle_wait = kFirstIdleWaitMs;
   for (;;) {
     DWORD waiting = 0;
-    if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr)) return;
+    if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr)) {
+      PipeEnded("PeekNamedPipe");
+      return;
+    }
     if (waiting > 0 && !ReadWaiting(pipe, waiting, sink)) return;
     // The anonymous pipe cannot be waited on together with the child. A child that paused
     // only between two writes is looked at again soon, one that stays silent ever less often.
@@ -415,10 +701,15 @@ void CollectOutput(HANDLE pipe, HANDLE process, const OutputSink& sink) {
     if (wait == WAIT_OBJECT_0) {
       if (PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr)) {
         ReadWaiting(pipe, waiting, sink);  // A failed read ends the run the same way.
+      } else {
+        PipeEnded("PeekNamedPipe");
       }
       return;
     }
-    if (wait != WAIT_TIMEOUT) return;
+    if (wait != WAIT_TIMEOUT) {
+      Failed("WaitForSingleObject");
+      return;
+    }
   }
 }
 
@@ -428,7 +719,9 @@ bool RunCapturedProcess(const CommandLine& command, const OutputSink& sink) {
   SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
   HANDLE read_handle = nullptr;
   HANDLE write_handle = nullptr;
-  if (!CreatePipe(&read_handle, &write_handle, &attributes, kPipeBuffer)) return false;
+  if (!CreatePipe(&read_handle, &write_handle, &attributes, kPipeBuffer)) {
+    return Failed("CreatePipe");
+  }
   Child child;
   {
     Handle read_end(read_handle);
@@ -436,41 +729,85 @@ bool RunCapturedProcess(const CommandLine& command, const OutputSink& sink) {
       // Only the write end is inheritable, and the launcher closes its own copy at once, so
       // that only the child and its heirs hold it.
       Handle write_end(write_handle);
-      if (!SetHandleInformation(write_handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT) ||
-          !StartCaptured(command, write_handle, child.started)) {
-        return false;
+      if (!SetHandleInformation(write_handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT)) {
+        return Failed("SetHandleInformation");
       }
+      if (!StartCaptured(command, write_handle, child.started)) return false;
     }
     CollectOutput(read_handle, child.started.hProcess, sink);
   }
   // The read end is closed by now, so a child still writing (after a failed read) fails its
   // write and ends rather than block for ever.
-  WaitForSingleObject(child.started.hProcess, INFINITE);  // A failed wait: nothing to wait for.
+  if (WaitForSingleObject(child.started.hProcess, INFINITE) == WAIT_FAILED) {
+    Failed("WaitForSingleObject");  // Nothing left to wait for; the run goes on to its report.
+  }
   return true;
 }
 
 std::int32_t RunProcessAndWait(const CommandLine& command, int show_state) {
-  STARTUPINFOA startup;
-  GetStartupInfoA(&startup);
+  STARTUPINFOW startup;
+  GetStartupInfoW(&startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = static_cast<WORD>(show_state);
   // The C runtime's table of the launcher's own inherited descriptors would name handles
   // that this child, which inherits none, does not have.
   startup.cbReserved2 = 0;
   startup.lpReserved2 = nullptr;
-  std::string line = command.text;  // CreateProcessA may write into its command line.
   Child child;
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
-                      nullptr, &startup, &child.started)) {
+  if (!StartProcess(command, FALSE, NORMAL_PRIORITY_CLASS, &startup, child.started)) return -1;
+  DWORD wait = WaitForSingleObject(child.started.hProcess, INFINITE);
+  if (wait != WAIT_OBJECT_0) {
+    if (wait == WAIT_FAILED) Failed("WaitForSingleObject");
+    return static_cast<std::int32_t>(wait);
+  }
+  DWORD code = 0;
+  if (!GetExitCodeProcess(child.started.hProcess, &code)) {
+    Failed("GetExitCodeProcess");
     return -1;
   }
-  DWORD wait = WaitForSingleObject(child.started.hProcess, INFINITE);
-  if (wait != WAIT_OBJECT_0) return static_cast<std::int32_t>(wait);
-  DWORD code = 0;
-  if (!GetExitCodeProcess(child.started.hProcess, &code)) return -1;
   return static_cast<std::int32_t>(code);
 }
 
-void SendToDebugger(const std::string& text) { OutputDebugStringA(text.c_str()); }
+void SendToDebugger(const std::string& text) { OutputDebugStringW(Wide(text).c_str()); }
+
+// --- Command line and console --------------------------------------------------------------
+
+std::optional<std::string> OwnCommandLine() {
+  const wchar_t* line = GetCommandLineW();
+  return Narrow(line, std::wcslen(line));
+}
+
+void PrintText(const std::string& text) {
+  std::wstring wide = Wide(text);
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  if (out != nullptr && out != INVALID_HANDLE_VALUE && GetConsoleMode(out, &mode)) {
+    std::fflush(stdout);  // What was printed before comes first.
+    std::wstring lines;
+    for (wchar_t c : wide) {
+      if (c == L'\n') lines += L'\r';
+      lines += c;
+    }
+    DWORD written = 0;
+    // A failure is not reported: its report would be printed the same way.
+    if (WriteConsoleW(out, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr)) {
+      return;
+    }
+  }
+  // A file or a pipe gets the ANSI code page, as ever; the text mode adds the CR of each LF.
+  std::string ansi = Narrow(wide, CP_ACP);
+  if (!ansi.empty()) static_cast<void>(std::fwrite(ansi.data(), 1, ansi.size(), stdout));
+}
+
+void PrintBytes(const std::string& bytes) {
+  // Binary for these bytes only: the text mode would add a CR before every LF, even one that
+  // a CR already stands before.
+  std::fflush(stdout);
+  int fd = _fileno(stdout);
+  int old_mode = _setmode(fd, _O_BINARY);
+  if (!bytes.empty()) static_cast<void>(std::fwrite(bytes.data(), 1, bytes.size(), stdout));
+  std::fflush(stdout);
+  if (old_mode != -1) _setmode(fd, old_mode);
+}
 
 }  // namespace tolvarine::platform

@@ -65,8 +65,8 @@ class JavaDownloadTest : public ::testing::Test {
   // What the temporary-files folder holds: no partial download or unpacking may be left.
   std::vector<std::string> TempEntries() const {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(temp_)) {
-      names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(fs::u8path(temp_))) {
+      names.push_back(entry.path().filename().u8string());
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -114,6 +114,16 @@ TEST_F(JavaDownloadTest, MissingRuntimeIsDownloadedUnpackedAndKeptForLaterRuns) 
   Run();
   EXPECT_EQ(WgetRuns(), wget);  // nothing fetched or unpacked again
   EXPECT_EQ(Lines(UnpackerRuns()), 1);
+}
+
+TEST_F(JavaDownloadTest, TemporaryFolderOutsideTheCodePageHoldsTheDownload) {
+  temp_ = install_.File("tmp \xD0\x96");  // "Ж" has no place in the ANSI code page
+  fs::create_directories(fs::u8path(temp_));
+  for (const char* name : {"TMPDIR", "TMP", "TEMP"}) options_.environment[name] = temp_;
+  InstallTools();
+  Run();
+  EXPECT_EQ(JavaGiven(), Downloaded());
+  EXPECT_EQ(TempEntries(), (Names{"TolvarineJava", "TolvarineJava.zip"}));
 }
 
 TEST_F(JavaDownloadTest, MissingDownloaderIsReportedWithoutALineEnd) {

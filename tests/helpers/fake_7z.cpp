@@ -5,40 +5,38 @@
 // nothing and exits 2; FAKE_7Z_MODE=half creates the folder and exits 2; FAKE_7Z_MODE=killed
 // creates the folder and the first file empty, then is killed (SIGKILL on POSIX).
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "helper_arguments.h"
+
 int main(int argc, char** argv) {
   namespace fs = std::filesystem;
-  if (const char* record_path = std::getenv("FAKE_7Z_RECORD")) {
-    if (std::FILE* record = std::fopen(record_path, "ab")) {
-      for (int i = 1; i < argc; ++i) std::fprintf(record, "%s%s", i > 1 ? " | " : "", argv[i]);
-      std::fputs("\n", record);
-      std::fclose(record);
-    }
+  using helpers::PathOf;
+  using helpers::Setting;
+  std::vector<std::string> args = helpers::Arguments(argc, argv);
+  if (!Setting("FAKE_7Z_RECORD").empty()) {
+    std::ofstream record(PathOf(Setting("FAKE_7Z_RECORD")), std::ios::binary | std::ios::app);
+    for (std::size_t i = 1; i < args.size(); ++i) record << (i > 1 ? " | " : "") << args[i];
+    record << "\n";
   }
-  if (argc != 5 || std::strcmp(argv[1], "x") != 0 || std::strncmp(argv[3], "-o", 2) != 0) {
-    return 7;
-  }
-  const char* mode_value = std::getenv("FAKE_7Z_MODE");
-  std::string mode = mode_value != nullptr ? mode_value : "";
+  if (args.size() != 5 || args[1] != "x" || args[3].compare(0, 2, "-o") != 0) return 7;
+  std::string mode = Setting("FAKE_7Z_MODE");
   if (mode == "fail") return 2;
-  fs::path folder = argv[3] + 2;
+  fs::path folder = PathOf(args[3].substr(2));
   std::error_code error;
   fs::create_directories(folder, error);
   if (mode == "half") return 2;
-  std::ifstream archive(argv[4], std::ios::binary);
+  std::ifstream archive(PathOf(args[4]), std::ios::binary);
   if (!archive) return 2;
-  const char* payload = std::getenv("FAKE_7Z_PAYLOAD");
+  std::string payload = Setting("FAKE_7Z_PAYLOAD");
   std::string line;
   while (std::getline(archive, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty()) continue;
-    fs::path target = folder / fs::path(line).make_preferred();
+    fs::path target = folder / PathOf(line).make_preferred();
     fs::create_directories(target.parent_path(), error);
     if (mode == "killed") {
       std::ofstream(target, std::ios::binary).close();
@@ -47,8 +45,8 @@ int main(int argc, char** argv) {
 #endif
       std::abort();
     }
-    if (payload != nullptr) {
-      fs::copy_file(payload, target, fs::copy_options::overwrite_existing, error);
+    if (!payload.empty()) {
+      fs::copy_file(PathOf(payload), target, fs::copy_options::overwrite_existing, error);
     } else {
       std::ofstream(target, std::ios::binary);
     }

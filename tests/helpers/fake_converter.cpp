@@ -5,55 +5,50 @@
 //   FAKE_CONVERTER_PATH_RECORD  file to receive the PATH it was started with
 //   FAKE_CONVERTER_OUTPUT       output file to write FAKE_CONVERTER_CONTENT into
 //   FAKE_CONVERTER_EXIT         its exit code (0 when unset)
+// Names and arguments are UTF-8 on every platform.
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
+#include <fstream>
+#include <sstream>
+
+#include "helper_arguments.h"
 
 namespace {
 
-const char* Setting(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? value : "";
+using helpers::PathOf;
+using helpers::Setting;
+
+bool WriteTo(const std::string& name, const std::string& content) {
+  std::ofstream file(PathOf(name), std::ios::binary | std::ios::trunc);
+  file << content;
+  return static_cast<bool>(file);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-#ifdef _WIN32
-  _setmode(_fileno(stdout), _O_BINARY);  // Print the bytes as given, like a Unix converter.
-#endif
-  if (*Setting("FAKE_CONVERTER_RECORD") != '\0') {
-    std::FILE* record = std::fopen(Setting("FAKE_CONVERTER_RECORD"), "wb");
-    if (record == nullptr) return 99;
-    for (int i = 1; i < argc; ++i) std::fprintf(record, "[%s]\n", argv[i]);
-    std::fclose(record);
+  std::vector<std::string> arguments = helpers::Arguments(argc, argv);
+  if (!Setting("FAKE_CONVERTER_RECORD").empty()) {
+    std::string record;
+    for (std::size_t i = 1; i < arguments.size(); ++i) record += "[" + arguments[i] + "]\n";
+    if (!WriteTo(Setting("FAKE_CONVERTER_RECORD"), record)) return 99;
   }
-  std::fputs(Setting("FAKE_CONVERTER_PRINT"), stdout);
-  if (*Setting("FAKE_CONVERTER_PRINT_FILE") != '\0') {
-    std::FILE* input = std::fopen(Setting("FAKE_CONVERTER_PRINT_FILE"), "rb");
-    if (input == nullptr) return 97;
-    char buffer[4096];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, input)) > 0)
-      std::fwrite(buffer, 1, got, stdout);
-    std::fclose(input);
+  tolvarine::platform::PrintBytes(Setting("FAKE_CONVERTER_PRINT"));
+  if (!Setting("FAKE_CONVERTER_PRINT_FILE").empty()) {
+    std::ifstream input(PathOf(Setting("FAKE_CONVERTER_PRINT_FILE")), std::ios::binary);
+    if (!input) return 97;
+    std::ostringstream content;
+    content << input.rdbuf();
+    tolvarine::platform::PrintBytes(content.str());
   }
-  if (*Setting("FAKE_CONVERTER_PATH_RECORD") != '\0') {
-    std::FILE* record = std::fopen(Setting("FAKE_CONVERTER_PATH_RECORD"), "wb");
-    if (record == nullptr) return 96;
-    std::fputs(Setting("PATH"), record);
-    std::fclose(record);
+  if (!Setting("FAKE_CONVERTER_PATH_RECORD").empty() &&
+      !WriteTo(Setting("FAKE_CONVERTER_PATH_RECORD"), Setting("PATH"))) {
+    return 96;
   }
-  if (*Setting("FAKE_CONVERTER_OUTPUT") != '\0') {
-    std::FILE* output = std::fopen(Setting("FAKE_CONVERTER_OUTPUT"), "wb");
-    if (output == nullptr) return 98;
-    const char* content = Setting("FAKE_CONVERTER_CONTENT");
-    std::fwrite(content, 1, std::strlen(content), output);
-    std::fclose(output);
+  if (!Setting("FAKE_CONVERTER_OUTPUT").empty() &&
+      !WriteTo(Setting("FAKE_CONVERTER_OUTPUT"), Setting("FAKE_CONVERTER_CONTENT"))) {
+    return 98;
   }
-  return std::atoi(Setting("FAKE_CONVERTER_EXIT"));
+  std::fflush(stdout);
+  return std::atoi(Setting("FAKE_CONVERTER_EXIT").c_str());
 }

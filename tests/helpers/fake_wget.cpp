@@ -5,25 +5,25 @@
 //   empty           creates <file> empty and exits 0
 //   killed          writes half of it and is killed (SIGKILL on POSIX, abnormal end elsewhere)
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
+
+#include "helper_arguments.h"
 
 namespace {
 
-std::string ReadAll(const char* path) {
-  std::string content;
-  if (std::FILE* input = std::fopen(path, "rb")) {
-    char buffer[4096];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, input)) > 0) content.append(buffer, got);
-    std::fclose(input);
-  }
-  return content;
+using helpers::PathOf;
+using helpers::Setting;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream input(PathOf(path), std::ios::binary);
+  std::ostringstream content;
+  content << input.rdbuf();
+  return content.str();
 }
 
-// Ends as a process killed from outside does: no exit code of its own.
 [[noreturn]] void Die() {
 #ifdef SIGKILL
   std::raise(SIGKILL);
@@ -34,22 +34,21 @@ std::string ReadAll(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (const char* record_path = std::getenv("FAKE_WGET_RECORD")) {
-    if (std::FILE* record = std::fopen(record_path, "ab")) {
-      for (int i = 1; i < argc; ++i) std::fprintf(record, "%s%s", i > 1 ? " | " : "", argv[i]);
-      std::fputs("\n", record);
-      std::fclose(record);
-    }
+  std::vector<std::string> args = helpers::Arguments(argc, argv);
+  if (!Setting("FAKE_WGET_RECORD").empty()) {
+    std::ofstream record(PathOf(Setting("FAKE_WGET_RECORD")), std::ios::binary | std::ios::app);
+    for (std::size_t i = 1; i < args.size(); ++i) record << (i > 1 ? " | " : "") << args[i];
+    record << "\n";
   }
-  if (argc != 4 || std::strcmp(argv[1], "-O") != 0) return 2;
-  const char* mode = std::getenv("FAKE_WGET_MODE");
-  std::string mode_name = mode != nullptr ? mode : "copy";
-  std::string content = mode_name == "empty" ? "" : ReadAll(argv[3]);
+  if (args.size() != 4 || args[1] != "-O") return 2;
+  std::string mode_name = Setting("FAKE_WGET_MODE").empty() ? "copy" : Setting("FAKE_WGET_MODE");
+  std::string content = mode_name == "empty" ? "" : ReadAll(args[3]);
   if (mode_name == "fail" || mode_name == "killed") content.resize(content.size() / 2);
-  std::FILE* output = std::fopen(argv[2], "wb");
-  if (output == nullptr) return 3;
-  std::fwrite(content.data(), 1, content.size(), output);
-  std::fclose(output);
+  {
+    std::ofstream output(PathOf(args[2]), std::ios::binary | std::ios::trunc);
+    if (!output) return 3;
+    output << content;
+  }
   if (mode_name == "killed") Die();
   return mode_name == "fail" ? 4 : 0;
 }

@@ -111,6 +111,43 @@ TEST(ProfileStringTest, FileBelowAVeryLongPathIsRead) {
   for (; folder != dir.path(); folder = folder.parent_path()) std::filesystem::remove(folder);
 }
 
+// What the configuration keeps of a value: the reader's text in the program's encoding.
+std::string ConfiguredText(const std::string& path) {
+  std::vector<char> buffer(64, '\0');
+  ReadProfileString("Info", "RunEXE", "def", buffer.data(), buffer.size(), path);
+  return ConfigurationText(buffer.data());
+}
+
+TEST(ProfileStringTest, SameFileGivesTheSameTextFromAShortAndAVeryLongPath) {
+  TempDir dir;
+  std::filesystem::path folder = dir.path();
+  for (int i = 0; i < 6; ++i) folder /= std::string(50, 'd');
+  std::filesystem::create_directories(folder);
+  std::string utf16 = "\xFF\xFE";  // UTF-16 little-endian: each Latin-1 byte, then a zero
+  for (char c : std::string("[Info]\nRunEXE=caf\xE9\n")) utf16 += std::string(1, c) + '\0';
+  struct Row {
+    const char* what;
+    std::string file;
+    std::string text;  // in the program's encoding
+  };
+  // Windows reads a file without a mark in its ANSI code page (1252 here).
+  const std::string ansi_e = IsWindowsBuild() ? "\xC3\xA9" : "\xE9";
+  for (const Row& row :
+       {Row{"no mark", "[Info]\r\nRunEXE=caf\xE9\r\n", "caf" + ansi_e},
+        Row{"UTF-8 mark", "\xEF\xBB\xBF[Info]\r\nRunEXE=caf\xC3\xA9\r\n", "caf\xC3\xA9"},
+        Row{"UTF-16 mark", utf16, "caf\xC3\xA9"}}) {
+    SCOPED_TRACE(row.what);
+    std::string short_path = dir / "config.dat";
+    std::string long_path = (folder / "config.dat").string();
+    WriteFile(short_path, row.file);
+    WriteFile(long_path, row.file);
+    EXPECT_EQ(Printable(ConfiguredText(short_path)), Printable(row.text));
+    EXPECT_EQ(Printable(ConfiguredText(long_path)), Printable(row.text));
+    std::filesystem::remove(long_path);
+  }
+  for (; folder != dir.path(); folder = folder.parent_path()) std::filesystem::remove(folder);
+}
+
 // Small INI texts made of the pieces that matter to the rules, with lookups that half match.
 struct GeneratedCase {
   std::string file;

@@ -8,6 +8,7 @@
 #include <future>
 
 #include "helpers/pattern.h"
+#include "output/text.h"
 #include "platform/platform.h"
 #include "process/argv_vectors.h"
 #include "process/command_line.h"
@@ -172,6 +173,9 @@ TEST(RunCapturedTest, ArgumentsArriveAsTheWindowsRulesSplitThem) {
   int compared = 0;
   for (const ArgvVector& vector : kArgvVectors) {
     std::string line = vector.line;
+    // The measured byte \xE9 is the ANSI code page's "é"; the launcher's texts are UTF-8 on
+    // Windows, and the ANSI helper prints the byte again.
+    if (testing_support::IsWindowsBuild()) ReplaceAll(line, "\xE9", "\xC3\xA9");
     bool program_alone =
         line.rfind("prog", 0) == 0 && (line.size() == 4 || line[4] == ' ' || line[4] == '\t');
     if (!program_alone || (vector.row >= 37 && vector.row <= 42)) continue;

@@ -27,29 +27,40 @@ std::vector<std::string> LauncherCommand(const std::string& launcher) { return {
 
 namespace {
 
-std::string EnvironmentBlock(const RunOptions& options) {
-  std::string block;
-  char* strings = GetEnvironmentStringsA();
-  for (const char* entry = strings; *entry != '\0'; entry += std::strlen(entry) + 1) {
-    std::string text(entry);
-    std::string name = text.substr(0, text.find('=', 1));
+// The tests' texts are UTF-8; the programs get them through the wide functions, so that a name
+// outside the ANSI code page arrives whole.
+std::wstring Wide(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  int length =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+  return wide;
+}
+
+std::wstring EnvironmentBlock(const RunOptions& options) {
+  std::wstring block;
+  wchar_t* strings = GetEnvironmentStringsW();
+  for (const wchar_t* entry = strings; *entry != L'\0'; entry += std::wcslen(entry) + 1) {
+    std::wstring text(entry);
+    std::wstring name = text.substr(0, text.find(L'=', 1));
     bool overridden = false;
     for (const auto& change : options.environment) {
-      if (_stricmp(change.first.c_str(), name.c_str()) == 0) overridden = true;
+      if (_wcsicmp(Wide(change.first).c_str(), name.c_str()) == 0) overridden = true;
     }
-    if (!overridden) block += text + '\0';
+    if (!overridden) block += text + L'\0';
   }
-  FreeEnvironmentStringsA(strings);
+  FreeEnvironmentStringsW(strings);
   for (const auto& [name, value] : options.environment) {
-    if (value) block += name + "=" + *value + '\0';
+    if (value) block += Wide(name + "=" + *value) + L'\0';
   }
-  block += '\0';
+  block += L'\0';
   return block;
 }
 
 HANDLE InheritableFile(const std::string& path, DWORD access, DWORD disposition) {
   SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, TRUE};
-  return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &attributes,
+  return CreateFileW(Wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &attributes,
                      disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
@@ -65,7 +76,7 @@ StartedProgram StartProgram(const std::vector<std::string>& argv, const RunOptio
   HANDLE in = InheritableFile("NUL", GENERIC_READ, OPEN_EXISTING);
   HANDLE out = InheritableFile(out_path, GENERIC_WRITE, CREATE_ALWAYS);
   HANDLE err = InheritableFile(err_path, GENERIC_WRITE, CREATE_ALWAYS);
-  STARTUPINFOA startup;
+  STARTUPINFOW startup;
   std::memset(&startup, 0, sizeof startup);
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -73,11 +84,12 @@ StartedProgram StartProgram(const std::vector<std::string>& argv, const RunOptio
   startup.hStdOutput = out;
   startup.hStdError = err;
   PROCESS_INFORMATION process;
-  std::string environment = EnvironmentBlock(options);
-  BOOL ok = CreateProcessA(
-      nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, environment.data(),
-      options.working_directory.empty() ? nullptr : options.working_directory.c_str(), &startup,
-      &process);
+  std::wstring environment = EnvironmentBlock(options);
+  std::wstring line = Wide(command_line);
+  std::wstring folder = Wide(options.working_directory);
+  BOOL ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                           environment.data(), folder.empty() ? nullptr : folder.c_str(), &startup,
+                           &process);
   CloseHandle(in);
   CloseHandle(out);
   CloseHandle(err);

@@ -66,31 +66,31 @@ std::string ConsoleText(const std::string& text) {
 }
 
 void WriteFile(const std::string& path, const std::string& content) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  std::ofstream file(fs::u8path(path), std::ios::binary | std::ios::trunc);
   file.write(content.data(), static_cast<std::streamsize>(content.size()));
   if (!file) ADD_FAILURE() << "cannot write " << path;
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
+  std::ifstream file(fs::u8path(path), std::ios::binary);
   std::ostringstream content;
   content << file.rdbuf();
   return content.str();
 }
 
 Installation::Installation(const std::string& folder_name)
-    : dir_(folder_name.empty() ? temp_.path() : temp_.path() / folder_name) {
+    : dir_(folder_name.empty() ? temp_.path() : temp_.path() / fs::u8path(folder_name)) {
   fs::create_directories(dir_);
-  fs::copy_file(LauncherProgram(), launcher());
-  fs::create_directory(work());
+  fs::copy_file(LauncherProgram(), fs::u8path(launcher()));
+  fs::create_directory(fs::u8path(work()));
 }
 
 std::string Installation::launcher() const { return File("tolvarine" + ExecutableSuffix()); }
 
 void Installation::Write(const std::string& relative, const std::string& content) const {
-  fs::path path = File(relative);
+  fs::path path = fs::u8path(File(relative));
   fs::create_directories(path.parent_path());
-  WriteFile(path.string(), content);
+  WriteFile(path.u8string(), content);
 }
 
 namespace {

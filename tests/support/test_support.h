@@ -24,7 +24,9 @@ class TempDir {
   ~TempDir();
   const fs::path& path() const { return path_; }
   /// A path below the folder.
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+  std::string operator/(const std::string& name) const {
+    return (path_ / fs::u8path(name)).u8string();
+  }
 
  private:
   fs::path path_;
@@ -79,6 +81,7 @@ std::string ExecutableSuffix();
 /// become CR LF on Windows.
 std::string ConsoleText(const std::string& text);
 
+/// Paths in the tests are UTF-8 texts, as the launcher keeps them on every platform.
 void WriteFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);
 
@@ -90,9 +93,11 @@ class Installation {
   explicit Installation(const std::string& folder_name = "");
   const TempDir& temp() const { return temp_; }
   /// The installation's folder (the launcher's own folder).
-  std::string dir() const { return dir_.string(); }
+  std::string dir() const { return dir_.u8string(); }
   std::string launcher() const;
-  std::string File(const std::string& relative) const { return (dir_ / relative).string(); }
+  std::string File(const std::string& relative) const {
+    return (dir_ / fs::u8path(relative)).u8string();
+  }
   void Write(const std::string& relative, const std::string& content) const;
   /// A work folder below the installation, used as the current folder of runs.
   std::string work() const { return File("work"); }
