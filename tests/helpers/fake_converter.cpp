@@ -4,10 +4,14 @@
 //   FAKE_CONVERTER_PRINT_FILE   file whose bytes to copy to standard output
 //   FAKE_CONVERTER_PATH_RECORD  file to receive the PATH it was started with
 //   FAKE_CONVERTER_OUTPUT       output file to write FAKE_CONVERTER_CONTENT into
+//   FAKE_CONVERTER_REPLACE      "NEW>OUT": removes OUT and renames NEW to OUT (a new file)
+//   FAKE_CONVERTER_TOUCH        file whose modification time to set to now, bytes unchanged
 //   FAKE_CONVERTER_EXIT         its exit code (0 when unset)
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <string>
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
@@ -54,6 +58,18 @@ int main(int argc, char** argv) {
     const char* content = Setting("FAKE_CONVERTER_CONTENT");
     std::fwrite(content, 1, std::strlen(content), output);
     std::fclose(output);
+  }
+  std::string replace = Setting("FAKE_CONVERTER_REPLACE");
+  if (!replace.empty()) {
+    std::string from = replace.substr(0, replace.find('>'));
+    std::string to = replace.substr(replace.find('>') + 1);
+    if (std::remove(to.c_str()) != 0 || std::rename(from.c_str(), to.c_str()) != 0) return 95;
+  }
+  if (*Setting("FAKE_CONVERTER_TOUCH") != '\0') {
+    std::error_code error;
+    std::filesystem::last_write_time(Setting("FAKE_CONVERTER_TOUCH"),
+                                     std::filesystem::file_time_type::clock::now(), error);
+    if (error) return 94;
   }
   return std::atoi(Setting("FAKE_CONVERTER_EXIT"));
 }
