@@ -27,7 +27,7 @@ foreach(jar ${CMAKE_MATCH_1})
     message(FATAL_ERROR "config.dat names ${jar}, which the zip lacks")
   endif()
 endforeach()
-if(NOT config MATCHES "ConverterProducerText=\\(Apache FOP Version [^\r\n]+\\)\r\n")
+if(NOT config MATCHES "ConverterProducerText=\\(Apache FOP Version [^\n]+\\)\n")
   message(FATAL_ERROR "config.dat names no producer text found by a conversion:\n${config}")
 endif()
 execute_process(COMMAND wine ${out}/${top}/tolvarine.exe --help

@@ -36,8 +36,13 @@ string(REPLACE ";" ":" TOLVARINE_CONVERTER_CLASSPATH "${converter_classpath}")
 if(WIN32)
   set(config_template installation/config-windows.dat.in)
   set(make_archive OFF)
+  set(newlines CRLF)
   # The Windows installation carries its jars; the Java runtime is the machine's or downloaded.
-  install(FILES ${converter_classpath} DESTINATION lib COMPONENT launcher)
+  # Debian's jar names are often links to versioned files; the zip must carry the files.
+  foreach(jar ${TOLVARINE_CONVERTER_JARS})
+    get_filename_component(file ${TOLVARINE_JAVA_LIBRARIES}/${jar} REALPATH)
+    install(FILES ${file} DESTINATION lib RENAME ${jar} COMPONENT launcher)
+  endforeach()
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_NAME tolvarine)
   set(CPACK_PACKAGE_FILE_NAME tolvarine-${PROJECT_VERSION}-win32)
@@ -46,6 +51,7 @@ if(WIN32)
 else()
   set(config_template installation/config-linux.dat.in)
   set(make_archive ON)
+  set(newlines LF)
   # The machine's Java becomes the installation's private runtime, so no version test or
   # download is needed to find it.
   install(CODE "
@@ -63,4 +69,5 @@ install(CODE "
   set(TOLVARINE_SAMPLE \"${PROJECT_SOURCE_DIR}/samples/drawing.svg\")
   set(TOLVARINE_CONFIG_TEMPLATE \"${PROJECT_SOURCE_DIR}/${config_template}\")
   set(TOLVARINE_MAKE_ARCHIVE ${make_archive})
+  set(TOLVARINE_CONFIG_NEWLINES ${newlines})
   include(\"${PROJECT_SOURCE_DIR}/cmake/PrepareConverter.cmake\")" COMPONENT launcher)

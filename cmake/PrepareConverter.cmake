@@ -6,7 +6,7 @@
 # text the launcher knows by default.
 # Expects: TOLVARINE_JAVA (this machine's), TOLVARINE_CONVERTER_CLASSPATH (the library jars on
 # this machine, ':'-separated), TOLVARINE_SAMPLE, TOLVARINE_CONFIG_TEMPLATE,
-# TOLVARINE_MAKE_ARCHIVE.
+# TOLVARINE_MAKE_ARCHIVE, TOLVARINE_CONFIG_NEWLINES (LF or CRLF).
 set(prefix "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
 set(archive "${prefix}/lib/tolvarine-convert.jsa")
 set(work "${prefix}/.tolvarine-install")
@@ -41,6 +41,8 @@ if(TOLVARINE_MAKE_ARCHIVE AND NOT EXISTS "${archive}")
 endif()
 file(REMOVE_RECURSE "${work}")
 
-configure_file("${TOLVARINE_CONFIG_TEMPLATE}" "${prefix}/config.dat" @ONLY)
+# Windows' config.dat keeps its CR LF line ends.
+configure_file("${TOLVARINE_CONFIG_TEMPLATE}" "${prefix}/config.dat" @ONLY
+  NEWLINE_STYLE ${TOLVARINE_CONFIG_NEWLINES})
 message(STATUS
   "Installing: ${prefix}/config.dat (the converter's producer: ${TOLVARINE_CONVERTER_PRODUCER})")

@@ -32,7 +32,8 @@ std::string PrivateName(const std::string& path, const char* what) {
 bool DownloadArchive(const std::string& archive) {
   std::string downloader = MakeLauncherPath(platform::kDownloaderName);
   if (!platform::EntryExists(downloader)) {
-    std::printf("Failed to locate \"%s\" file.", downloader.c_str());
+    // Ends its line like every other message, so the report that follows has a line of its own.
+    std::printf("Failed to locate \"%s\" file.\n", downloader.c_str());
     return false;
   }
   std::string address =
