@@ -17,8 +17,10 @@ import java.io.ByteArrayInputStream;
 import java.io.IOException;
 import java.io.OutputStream;
 import java.nio.file.AccessDeniedException;
+import java.nio.file.AtomicMoveNotSupportedException;
 import java.nio.file.FileAlreadyExistsException;
 import java.nio.file.Files;
+import java.nio.file.InvalidPathException;
 import java.nio.file.NoSuchFileException;
 import java.nio.file.Path;
 import java.nio.file.Paths;
@@ -81,7 +83,7 @@ public final class TolvarineConvert {
     try {
       options = ParseArguments(args);
       RefuseToOverwriteTheInput(options);
-    } catch (UsageError e) {
+    } catch (UsageError | InvalidPathException e) {
       System.err.println("Error: " + e.getMessage() + " (" + kUsageLine + ")");
       System.exit(kUsage);
       return;
@@ -178,7 +180,7 @@ public final class TolvarineConvert {
   static Color ParseColor(String text) throws UsageError {
     String t = text.trim().toLowerCase(Locale.ROOT);
     if (t.equals("transparent") || t.equals("none")) return null;
-    String hex = kColorNames.containsKey(t) ? kColorNames.get(t) : t.startsWith("#") ? t.substring(1) : "";
+    String hex = kColorNames.getOrDefault(t, t.startsWith("#") ? t.substring(1) : "");
     if (hex.length() == 3) {
       hex = "" + hex.charAt(0) + hex.charAt(0) + hex.charAt(1) + hex.charAt(1) + hex.charAt(2)
           + hex.charAt(2);
@@ -228,8 +230,7 @@ public final class TolvarineConvert {
       try (OutputStream out = new BufferedOutputStream(Files.newOutputStream(temporary))) {
         Transcode(document, options, out);
       }
-      Files.move(temporary, output, StandardCopyOption.REPLACE_EXISTING,
-          StandardCopyOption.ATOMIC_MOVE);
+      MoveOver(temporary, output);
       temporary = null;
       return null;
     } catch (Throwable t) {
@@ -242,6 +243,17 @@ public final class TolvarineConvert {
           // The conversion has failed already; its reason is the one to show.
         }
       }
+    }
+  }
+
+  // A rename in one folder replaces the output at once; a file system that cannot promise that
+  // still gets a plain rename, which never leaves a half-written output either.
+  static void MoveOver(Path temporary, Path output) throws IOException {
+    try {
+      Files.move(temporary, output, StandardCopyOption.REPLACE_EXISTING,
+          StandardCopyOption.ATOMIC_MOVE);
+    } catch (AtomicMoveNotSupportedException e) {
+      Files.move(temporary, output, StandardCopyOption.REPLACE_EXISTING);
     }
   }
 
