@@ -14,6 +14,7 @@ import static java.nio.charset.StandardCharsets.UTF_8;
 
 import java.io.BufferedOutputStream;
 import java.io.ByteArrayInputStream;
+import java.io.FilterOutputStream;
 import java.io.IOException;
 import java.io.OutputStream;
 import java.nio.file.AccessDeniedException;
@@ -32,6 +33,8 @@ import java.util.Locale;
 import java.util.Map;
 import java.util.TreeMap;
 import java.util.concurrent.ThreadLocalRandom;
+import java.util.regex.Matcher;
+import java.util.regex.Pattern;
 import org.apache.batik.anim.dom.SAXSVGDocumentFactory;
 import org.apache.batik.bridge.BridgeContext;
 import org.apache.batik.transcoder.ErrorHandler;
@@ -219,7 +222,8 @@ public final class TolvarineConvert {
   static String Convert(Options options) {
     Path output = Paths.get(options.output).toAbsolutePath();
     Path temporary = null;
-    String file = options.input;
+    WriteWatch watch = null;
+    String file = options.input;  // whose problem a failure is
     try {
       Document document = LoadDrawing(options.input);
       GiveViewBoxDrawingsTheirSize(document.getDocumentElement());
@@ -227,14 +231,17 @@ public final class TolvarineConvert {
       // An output that is a link is written where it points, so the link stays.
       if (Files.exists(output)) output = output.toRealPath();
       temporary = CreateTemporaryBeside(output);
-      try (OutputStream out = new BufferedOutputStream(Files.newOutputStream(temporary))) {
+      watch = new WriteWatch(Files.newOutputStream(temporary));
+      file = options.input;
+      try (OutputStream out = new BufferedOutputStream(watch)) {
         Transcode(document, options, out);
       }
+      file = options.output;
       MoveOver(temporary, output);
       temporary = null;
       return null;
     } catch (Throwable t) {
-      return Explain(t, options.input, file);
+      return Explain(t, options.input, watch != null && watch.failed ? options.output : file);
     } finally {
       if (temporary != null) {
         try {
@@ -242,6 +249,40 @@ public final class TolvarineConvert {
         } catch (Throwable ignored) {
           // The conversion has failed already; its reason is the one to show.
         }
+      }
+    }
+  }
+
+  // Tells a failed write of the PDF (a full disk) from the drawing's own problems.
+  private static final class WriteWatch extends FilterOutputStream {
+    boolean failed;
+
+    WriteWatch(OutputStream out) {
+      super(out);
+    }
+
+    @Override
+    public void write(byte[] bytes, int offset, int length) throws IOException {
+      try {
+        out.write(bytes, offset, length);
+      } catch (IOException e) {
+        failed = true;
+        throw e;
+      }
+    }
+
+    @Override
+    public void write(int b) throws IOException {
+      write(new byte[] {(byte) b}, 0, 1);
+    }
+
+    @Override
+    public void close() throws IOException {
+      try {
+        out.close();
+      } catch (IOException e) {
+        failed = true;
+        throw e;
       }
     }
   }
@@ -330,24 +371,35 @@ public final class TolvarineConvert {
       hints.put(ImageTranscoder.KEY_BACKGROUND_COLOR, options.background);
     }
     transcoder.setTranscodingHints(hints);
-    transcoder.setErrorHandler(new FailOnError());
-    transcoder.transcode(new TranscoderInput(document), new TranscoderOutput(out));
+    FailOnError handler = new FailOnError();
+    transcoder.setErrorHandler(handler);
+    try {
+      transcoder.transcode(new TranscoderInput(document), new TranscoderOutput(out));
+    } catch (RuntimeException e) {
+      // FOP turns some reported errors (an image that cannot be read) into a bare
+      // RuntimeException; the reported error holds the reason.
+      if (handler.reported != null) throw handler.reported;
+      throw e;
+    }
   }
 
   // Warnings (an unknown attribute, a missing glyph) are not worth a line each; errors end the
   // conversion with their own message.
   private static final class FailOnError implements ErrorHandler {
+    TranscoderException reported;
+
     @Override
     public void warning(TranscoderException e) {}
 
     @Override
     public void error(TranscoderException e) throws TranscoderException {
+      if (reported == null) reported = e;
       throw e;
     }
 
     @Override
     public void fatalError(TranscoderException e) throws TranscoderException {
-      throw e;
+      error(e);
     }
   }
 
@@ -429,22 +481,32 @@ public final class TolvarineConvert {
     java.util.logging.LogManager.getLogManager().reset();
   }
 
-  // One line a user can act on: for XML errors the drawing's line and column, otherwise the
-  // file the failing step worked on and the innermost reason.
+  // One line a user can act on: the drawing's line and column for XML errors, its line where
+  // Batik names one, otherwise the file the failing step worked on and the innermost reason.
   static String Explain(Throwable failure, String input, String file) {
     Throwable innermost = failure;
     for (Throwable t = failure; t != null; t = Cause(t)) {
       if (t instanceof SAXParseException) {
         SAXParseException e = (SAXParseException) t;
-        return input + ":" + e.getLineNumber() + ":" + e.getColumnNumber() + ": "
-            + Describe(e);
+        return input + ":" + e.getLineNumber() + ":" + e.getColumnNumber() + ": " + Describe(e);
       }
       if (t.getMessage() != null && !t.getMessage().isEmpty() || t instanceof Error) {
         innermost = t;
       }
     }
-    return "Error: " + file + ": " + Describe(innermost);
+    String message = Describe(innermost);
+    // Batik starts its messages with the drawing's address and line ("file:/...:12"), -1 when
+    // it has none.
+    Matcher located = kBatikLocation.matcher(message);
+    if (located.matches()) {
+      String line = located.group(1);
+      return (line.startsWith("-") ? "Error: " + input + ": " : input + ":" + line + ": ")
+          + located.group(2);
+    }
+    return "Error: " + file + ": " + message;
   }
+
+  private static final Pattern kBatikLocation = Pattern.compile("^file:\\S*:(-?\\d+) (.*)$");
 
   private static Throwable Cause(Throwable t) {
     if (t instanceof TranscoderException && ((TranscoderException) t).getException() != null) {
