@@ -230,6 +230,10 @@ public final class TolvarineConvert {
       file = options.output;
       // An output that is a link is written where it points, so the link stays.
       if (Files.exists(output)) output = output.toRealPath();
+      // A PDF the user may not write stays protected, although its folder would allow a rename.
+      if (Files.exists(output) && !Files.isWritable(output)) {
+        throw new AccessDeniedException(options.output);
+      }
       temporary = CreateTemporaryBeside(output);
       watch = new WriteWatch(Files.newOutputStream(temporary));
       file = options.input;
@@ -237,6 +241,7 @@ public final class TolvarineConvert {
         Transcode(document, options, out);
       }
       file = options.output;
+      KeepPermissions(output, temporary);
       MoveOver(temporary, output);
       temporary = null;
       return null;
@@ -284,6 +289,16 @@ public final class TolvarineConvert {
         failed = true;
         throw e;
       }
+    }
+  }
+
+  // A PDF that is replaced keeps who may read and write it.
+  static void KeepPermissions(Path output, Path temporary) throws IOException {
+    if (!Files.exists(output)) return;
+    try {
+      Files.setPosixFilePermissions(temporary, Files.getPosixFilePermissions(output));
+    } catch (UnsupportedOperationException e) {
+      // Windows: the new file takes its folder's permissions, as any new file does.
     }
   }
 
