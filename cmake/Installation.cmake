@@ -1,9 +1,11 @@
 # Lays out a working installation: the launcher, its config.dat and options.dat, and the
 # converter's entry point (a small jar) beside the Batik and FOP jars from Debian's packages.
 set(TOLVARINE_JAVA_LIBRARIES /usr/share/java CACHE PATH "Folder of the Batik and FOP jars")
+# FOP's core (not only its transcoder jar), whose font detection and embedding text outside
+# Latin-1 needs.
 set(TOLVARINE_CONVERTER_JARS
-  batik-all.jar fop-transcoder-allinone.jar xmlgraphics-commons.jar xml-apis-ext.jar
-  commons-io.jar commons-logging.jar)
+  fop-core.jar fop-events.jar fop-util.jar batik-all.jar xmlgraphics-commons.jar
+  xml-apis-ext.jar commons-io.jar commons-logging.jar)
 set(TOLVARINE_JAVA_HOME /usr/lib/jvm/default-java CACHE PATH
   "Java runtime the Linux installation links in as its private runtime")
 
@@ -12,6 +14,8 @@ install(FILES installation/options.dat DESTINATION . COMPONENT launcher)
 
 find_package(Java COMPONENTS Development QUIET)
 set(converter_classpath)
+# The Windows zip carries its jars; the sample conversion that finds its producer text runs
+# them on this machine.
 foreach(jar ${TOLVARINE_CONVERTER_JARS})
   list(APPEND converter_classpath ${TOLVARINE_JAVA_LIBRARIES}/${jar})
 endforeach()
@@ -28,20 +32,26 @@ add_jar(tolvarine_convert
   OUTPUT_NAME tolvarine-convert)
 install_jar(tolvarine_convert DESTINATION lib COMPONENT launcher)
 
+string(REPLACE ";" ":" TOLVARINE_CONVERTER_CLASSPATH "${converter_classpath}")
 if(WIN32)
+  set(config_template installation/config-windows.dat.in)
+  set(make_archive OFF)
+  set(newlines CRLF)
   # The Windows installation carries its jars; the Java runtime is the machine's or downloaded.
-  install(FILES installation/config-windows.dat DESTINATION . RENAME config.dat
-    COMPONENT launcher)
-  install(FILES ${converter_classpath} DESTINATION lib COMPONENT launcher)
+  # Debian's jar names are often links to versioned files; the zip must carry the files.
+  foreach(jar ${TOLVARINE_CONVERTER_JARS})
+    get_filename_component(file ${TOLVARINE_JAVA_LIBRARIES}/${jar} REALPATH)
+    install(FILES ${file} DESTINATION lib RENAME ${jar} COMPONENT launcher)
+  endforeach()
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_NAME tolvarine)
   set(CPACK_PACKAGE_FILE_NAME tolvarine-${PROJECT_VERSION}-win32)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
   include(CPack)
 else()
-  string(REPLACE ";" ":" TOLVARINE_CONVERTER_CLASSPATH "${converter_classpath}")
-  configure_file(installation/config-linux.dat.in ${CMAKE_BINARY_DIR}/config.dat @ONLY)
-  install(FILES ${CMAKE_BINARY_DIR}/config.dat DESTINATION . COMPONENT launcher)
+  set(config_template installation/config-linux.dat.in)
+  set(make_archive ON)
+  set(newlines LF)
   # The machine's Java becomes the installation's private runtime, so no version test or
   # download is needed to find it.
   install(CODE "
@@ -50,3 +60,14 @@ else()
       file(CREATE_LINK \"${TOLVARINE_JAVA_HOME}\" \"\${jre}\" SYMBOLIC)
     endif()" COMPONENT launcher)
 endif()
+
+# After the jar (and on Linux the runtime link): a sample conversion finds the converter's
+# producer text for config.dat and on Linux makes the class-data archive.
+install(CODE "
+  set(TOLVARINE_JAVA \"${TOLVARINE_JAVA_HOME}/bin/java\")
+  set(TOLVARINE_CONVERTER_CLASSPATH \"${TOLVARINE_CONVERTER_CLASSPATH}\")
+  set(TOLVARINE_SAMPLE \"${PROJECT_SOURCE_DIR}/samples/drawing.svg\")
+  set(TOLVARINE_CONFIG_TEMPLATE \"${PROJECT_SOURCE_DIR}/${config_template}\")
+  set(TOLVARINE_MAKE_ARCHIVE ${make_archive})
+  set(TOLVARINE_CONFIG_NEWLINES ${newlines})
+  include(\"${PROJECT_SOURCE_DIR}/cmake/PrepareConverter.cmake\")" COMPONENT launcher)

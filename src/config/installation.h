@@ -14,10 +14,12 @@ inline constexpr char kConfigSection[] = "Info";
 inline constexpr char kRunExeKey[] = "RunEXE";
 inline constexpr char kDefaultJavaExeKey[] = "DefaultJavaEXE";
 inline constexpr char kJavaDownloadUrlKey[] = "JavaDownloadURL";
+inline constexpr char kConverterProducerTextKey[] = "ConverterProducerText";
 /// Buffer sizes of the values, whose cut-offs (size - 1 characters) installations rely on.
 inline constexpr std::size_t kRunExeSize = 3000;
 inline constexpr std::size_t kDefaultJavaExeSize = 300;
 inline constexpr std::size_t kJavaDownloadUrlSize = 4096;
+inline constexpr std::size_t kConverterProducerTextSize = 1024;
 
 /// The folder of the running launcher, without a trailing separator.
 std::string LauncherDirectory();

@@ -32,7 +32,8 @@ std::string PrivateName(const std::string& path, const char* what) {
 bool DownloadArchive(const std::string& archive) {
   std::string downloader = MakeLauncherPath(platform::kDownloaderName);
   if (!platform::EntryExists(downloader)) {
-    platform::PrintText("Failed to locate \"" + downloader + "\" file.");
+    // Ends its line like every other message, so the report that follows has a line of its own.
+    platform::PrintText("Failed to locate \"" + downloader + "\" file.\n");
     return false;
   }
   std::string address =

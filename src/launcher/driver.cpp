@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "config/installation.h"
 #include "config/search_path.h"
 #include "launcher/arguments.h"
 #include "launcher/help.h"
@@ -19,27 +20,36 @@ namespace {
 constexpr int kSuccess = 1;
 constexpr int kFailure = 0;
 
-// A failed conversion leaves an empty file behind (the converter opens its output before it
-// converts), so an empty file must not count as a result.
-bool HasContent(const std::string& path) {
-  std::optional<std::uint64_t> size = platform::FileSize(path);
-  return size && *size > 0;
+// Only a file this run wrote counts: one left from an earlier run, kept by a converter that
+// failed, or emptied by one that gave up, does not.
+bool WrittenByThisRun(const std::string& path, const platform::FileState& before) {
+  platform::FileState after = platform::ReadFileState(path);
+  return after.exists && after.size > 0 && after != before && FileExists(path);
+}
+
+// The converter's producer text as config.dat names it (the known text by default), and the
+// product's in its place.
+void PutProductProducerText(const std::string& path) {
+  std::string converter_text = ReadConfigValue(kConfigSection, kConverterProducerTextKey,
+                                               kConverterProducerText, kConverterProducerTextSize);
+  std::string product_text = ProductProducerTextFor(converter_text);
+  if (!product_text.empty()) ReplaceTextInFile(path, converter_text, product_text, true);
 }
 
 }  // namespace
 
-int ReportOutputFile(const std::string& output_file_name) {
+int ReportOutputFile(const std::string& output_file_name, const platform::FileState& before) {
   if (output_file_name.empty()) {
     std::printf("[Message] Output filename is empty.\n");
     return kFailure;
   }
-  if (!FileExists(output_file_name) || !HasContent(output_file_name)) {
+  if (!WrittenByThisRun(output_file_name, before)) {
     platform::PrintText("[Error] Failed to create \"" + output_file_name + "\" file.\n");
     return kFailure;
   }
   platform::PrintText("[OK] Create \"" + output_file_name + "\" file successful.\n");
   std::fflush(stdout);  // The report stands even if patching the file goes wrong.
-  ReplaceTextInFile(output_file_name, kConverterProducerText, kProductProducerText, true);
+  PutProductProducerText(output_file_name);
   return kSuccess;
 }
 
@@ -60,9 +70,10 @@ int RunLauncher(const std::vector<std::string>& arguments) {
   }
   std::string argument_string = BuildArgumentString(parsed.argument_list);
   LogDebug("[Cmd] %s\n", argument_string.c_str());
+  platform::FileState before = platform::ReadFileState(parsed.output_file_name);
   std::string captured = RunConverter(argument_string);
   if (!captured.empty()) ShowConverterOutput(std::move(captured));
-  return ReportOutputFile(parsed.output_file_name);
+  return ReportOutputFile(parsed.output_file_name, before);
 }
 
 }  // namespace tolvarine

@@ -19,6 +19,12 @@ std::string PatchFor(const std::string& search, const std::string& replacement) 
 
 }  // namespace
 
+std::string ProductProducerTextFor(const std::string& converter_text) {
+  const std::string name = kProductProducerName;
+  if (converter_text.size() < name.size()) return std::string();
+  return PatchFor(converter_text, name);
+}
+
 bool ReplaceTextInFile(const std::string& path, const std::string& search,
                        const std::string& replacement, bool from_end) {
   if (path.empty() || search.empty() || replacement.empty()) return false;

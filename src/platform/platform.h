@@ -39,6 +39,28 @@ bool CanOpenForReading(const std::string& path);
 /// The size in bytes of the entry at `path`, or nothing when it cannot be examined.
 std::optional<std::uint64_t> FileSize(const std::string& path);
 
+/// What tells one version of a file from another: whether it exists, its size, its last
+/// modification time and its identity on its volume (device and inode on POSIX; volume serial
+/// number and file index on Windows). A file rewritten in place or replaced by a rename differs
+/// in at least one of them.
+struct FileState {
+  bool exists = false;
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;  // in the system's own unit and epoch, only ever compared
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+
+  bool operator==(const FileState& other) const {
+    return exists == other.exists && size == other.size && modified == other.modified &&
+           volume == other.volume && index == other.index;
+  }
+  bool operator!=(const FileState& other) const { return !(*this == other); }
+};
+
+/// The state of the file at `path` (links followed); `exists` is false when nothing is there
+/// or it cannot be examined.
+FileState ReadFileState(const std::string& path);
+
 /// Renames a file or folder. A file replaces an existing one; a folder never replaces a
 /// folder that holds anything. False when nothing was renamed.
 bool RenamePath(const std::string& from, const std::string& to);

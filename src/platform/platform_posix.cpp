@@ -101,6 +101,23 @@ std::optional<std::uint64_t> FileSize(const std::string& path) {
   return static_cast<std::uint64_t>(info.st_size);
 }
 
+FileState ReadFileState(const std::string& path) {
+  FileState state;
+  struct stat info;
+  if (path.empty() || stat(path.c_str(), &info) != 0) {
+    // No file is an expected answer; anything else is worth its reason.
+    if (!path.empty() && errno != ENOENT && errno != ENOTDIR) Failed("stat");
+    return state;
+  }
+  state.exists = true;
+  state.size = static_cast<std::uint64_t>(info.st_size);
+  state.modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 +
+                   static_cast<std::int64_t>(info.st_mtim.tv_nsec);
+  state.volume = static_cast<std::uint64_t>(info.st_dev);
+  state.index = static_cast<std::uint64_t>(info.st_ino);
+  return state;
+}
+
 bool RenamePath(const std::string& from, const std::string& to) {
   return !from.empty() && !to.empty() && rename(from.c_str(), to.c_str()) == 0;
 }

@@ -171,6 +171,35 @@ std::optional<std::uint64_t> FileSize(const std::string& path) {
   return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+FileState ReadFileState(const std::string& path) {
+  FileState state;
+  if (path.empty()) return state;
+  // Asking for no access right reads the attributes even of a file another program holds
+  // open for writing.
+  Handle file(CreateFileW(WidePath(path).c_str(), 0,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!file.valid()) {
+    // No file is an expected answer; anything else is worth its reason.
+    DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) Failed("CreateFileW");
+    return state;
+  }
+  if (!GetFileInformationByHandle(file.get(), &info)) {
+    Failed("GetFileInformationByHandle");
+    return state;
+  }
+  state.exists = true;
+  state.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  state.modified = static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+      info.ftLastWriteTime.dwLowDateTime);
+  state.volume = info.dwVolumeSerialNumber;
+  state.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return state;
+}
+
 bool RenamePath(const std::string& from, const std::string& to) {
   if (from.empty() || to.empty()) return false;
   std::wstring source = WidePath(from);

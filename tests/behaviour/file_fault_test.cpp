@@ -403,7 +403,10 @@ TEST(OutputWriteFaultTest, FullDiskLeavesTheOutputFileItsLengthAndPatchesItInPla
     }
     std::fclose(filler);
   }
-  ProgramResult result = install.Run({"in.svg", "full/out.pdf"});
+  install.UseFakeConverter();
+  RunOptions options;
+  options.environment["FAKE_CONVERTER_TOUCH"] = "full/out.pdf";
+  ProgramResult result = install.Run({"in.svg", "full/out.pdf"}, options);
   EXPECT_EQ(result.out, ConsoleText("[OK] Create \"full/out.pdf\" file successful.\n"));
   EXPECT_EQ(result.exit_code, 1);
   // The text's own bytes are rewritten where they are, which needs no new block.
@@ -415,6 +418,7 @@ TEST(OutputWriteFaultTest, FullDiskLeavesTheOutputFileItsLengthAndPatchesItInPla
 TEST(OutputWriteFaultTest, RefusedWriteNeverChangesTheFilesLength) {
   if (IsWindowsBuild()) GTEST_SKIP() << "Windows has no file-size limit for one process";
   Installation install;
+  install.UseFakeConverter();
   const std::string output = install.work() + "/out.pdf";
   const std::string content = PdfWithProducer(100000);
   const std::size_t at = content.find(kConverterText);
@@ -424,6 +428,7 @@ TEST(OutputWriteFaultTest, RefusedWriteNeverChangesTheFilesLength) {
     WriteFile(output, content);
     RunOptions options;
     options.working_directory = install.work();
+    options.environment["FAKE_CONVERTER_TOUCH"] = "out.pdf";
     ProgramResult result =
         RunProgram({HelperProgram("restricted_run"), "fsize=" + std::to_string(limit),
                     install.launcher(), "in.svg", "out.pdf"},

@@ -126,8 +126,8 @@ TEST_F(JavaDownloadTest, TemporaryFolderOutsideTheCodePageHoldsTheDownload) {
   EXPECT_EQ(TempEntries(), (Names{"TolvarineJava", "TolvarineJava.zip"}));
 }
 
-TEST_F(JavaDownloadTest, MissingDownloaderIsReportedWithoutALineEnd) {
-  std::string message = "Failed to locate \"" + install_.File("wget" + Exe()) + "\" file.";
+TEST_F(JavaDownloadTest, MissingDownloaderIsReportedOnALineOfItsOwn) {
+  std::string message = "Failed to locate \"" + install_.File("wget" + Exe()) + "\" file.\n";
   EXPECT_EQ(Run().out, ConsoleText(message + Report()));
   EXPECT_EQ(JavaGiven(), java_name_);
   WriteConfig("");  // no address either: still only the downloader is reported

@@ -4,10 +4,13 @@
 //   FAKE_CONVERTER_PRINT_FILE   file whose bytes to copy to standard output
 //   FAKE_CONVERTER_PATH_RECORD  file to receive the PATH it was started with
 //   FAKE_CONVERTER_OUTPUT       output file to write FAKE_CONVERTER_CONTENT into
+//   FAKE_CONVERTER_REPLACE      "NEW>OUT": removes OUT and renames NEW to OUT (a new file)
+//   FAKE_CONVERTER_TOUCH        file whose modification time to set to now, bytes unchanged
 //   FAKE_CONVERTER_EXIT         its exit code (0 when unset)
 // Names and arguments are UTF-8 on every platform.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -48,6 +51,21 @@ int main(int argc, char** argv) {
   if (!Setting("FAKE_CONVERTER_OUTPUT").empty() &&
       !WriteTo(Setting("FAKE_CONVERTER_OUTPUT"), Setting("FAKE_CONVERTER_CONTENT"))) {
     return 98;
+  }
+  std::string replace = Setting("FAKE_CONVERTER_REPLACE");
+  if (!replace.empty()) {
+    std::filesystem::path from = PathOf(replace.substr(0, replace.find('>')));
+    std::filesystem::path to = PathOf(replace.substr(replace.find('>') + 1));
+    std::error_code error;
+    if (!std::filesystem::remove(to, error) || error) return 95;
+    std::filesystem::rename(from, to, error);
+    if (error) return 95;
+  }
+  if (!Setting("FAKE_CONVERTER_TOUCH").empty()) {
+    std::error_code error;
+    std::filesystem::last_write_time(PathOf(Setting("FAKE_CONVERTER_TOUCH")),
+                                     std::filesystem::file_time_type::clock::now(), error);
+    if (error) return 94;
   }
   std::fflush(stdout);
   return std::atoi(Setting("FAKE_CONVERTER_EXIT").c_str());

@@ -93,6 +93,13 @@ void Installation::Write(const std::string& relative, const std::string& content
   WriteFile(path.u8string(), content);
 }
 
+void Installation::UseFakeConverter(const std::string& more_config) const {
+  fs::copy_file(HelperProgram("fake_converter"), File("fake_converter" + ExecutableSuffix()),
+                fs::copy_options::overwrite_existing);
+  Write("config.dat", "[Info]\r\nRunEXE=[{EXEDIR}" + PathSeparator() + "fake_converter" +
+                          ExecutableSuffix() + "]\r\n" + more_config);
+}
+
 namespace {
 
 // Under memcheck: a run with memory errors fails the test wherever it happens, and valgrind's

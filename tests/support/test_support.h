@@ -101,6 +101,9 @@ class Installation {
   void Write(const std::string& relative, const std::string& content) const;
   /// A work folder below the installation, used as the current folder of runs.
   std::string work() const { return File("work"); }
+  /// Makes the fake_converter helper, copied in, the installation's converter (config.dat's
+  /// RunEXE, then `more_config`'s lines), steered by the FAKE_CONVERTER_ variables of each run.
+  void UseFakeConverter(const std::string& more_config = "") const;
   /// Runs the launcher with `args` (without argument 0) from the work folder.
   ProgramResult Run(const std::vector<std::string>& args, RunOptions options = {}) const;
   /// Runs the config_probe helper, copied in beside the launcher, with `commands` from the
