@@ -2,8 +2,10 @@
 // arguments it was given and a fake "java" whose version text a test chooses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
+#include "output/producer_patch.h"
 #include "support/test_support.h"
 
 namespace {
@@ -98,10 +100,46 @@ TEST_F(ConversionTest, NothingRunsWithoutArgumentsForItOrWithoutATemplate) {
 
 TEST_F(ConversionTest, ConverterThatCannotStartLeavesOnlyTheReport) {
   WriteConfig("RunEXE=[{EXEDIR}" + Sep() + "no-such-converter" + ExecutableSuffix() + "]\r\n");
+  const std::string report = "[Error] Failed to create \"out.pdf\" file.\n";
   ProgramResult result = Run({"in.svg", "out.pdf"});
-  EXPECT_EQ(result.out, ConsoleText("[Error] Failed to create \"out.pdf\" file.\n"));
+  EXPECT_EQ(result.out, ConsoleText(report));
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.exit_code, 0);
+  // Under -debug the system's reason comes in its place, between the command and the report.
+  result = Run({"-debug", "in.svg", "out.pdf"});
+  const std::string command = "[Cmd] \"in.svg\" \"out.pdf\"\n";
+  ASSERT_EQ(result.out.substr(0, ConsoleText(command).size()), ConsoleText(command));
+  std::string reason = result.out.substr(ConsoleText(command).size());
+  ASSERT_GE(reason.size(), ConsoleText(report).size());
+  EXPECT_EQ(reason.substr(reason.size() - ConsoleText(report).size()), ConsoleText(report));
+  reason.resize(reason.size() - ConsoleText(report).size());
+  if (ExecutableSuffix().empty()) {
+    EXPECT_EQ(reason, "[Debug] posix_spawnp: No such file or directory\n");
+  } else {
+    EXPECT_EQ(reason.rfind("[Debug] CreateProcess", 0), 0u) << reason;
+    EXPECT_EQ(std::count(reason.begin(), reason.end(), '\n'), 1) << reason;
+  }
+}
+
+TEST_F(ConversionTest, ClosedOutputStillGetsTheRunReportedAndTheFilePatched) {
+  if (!ExecutableSuffix().empty()) GTEST_SKIP() << "Windows has no SIGPIPE";
+  WriteConfig("RunEXE=" + ConverterTemplate() + "\r\n");
+  const std::string converter = tolvarine::kConverterProducerText;
+  const std::string product = tolvarine::kProductProducerText;
+  options_.environment["FAKE_CONVERTER_OUTPUT"] = "out.pdf";
+  options_.environment["FAKE_CONVERTER_CONTENT"] = "%PDF-1.4 /Producer " + converter;
+  options_.environment["FAKE_CONVERTER_PRINT"] = "Batik line\nFOP line\n";
+  for (const char* debug : {"", "-debug"}) {
+    std::vector<std::string> argv = {HelperProgram("restricted_run"), "stdout=closed",
+                                     install_.launcher()};
+    if (*debug != '\0') argv.push_back(debug);
+    argv.insert(argv.end(), {"in.svg", "out.pdf"});
+    ProgramResult result =
+        testing_support::RunProgram(argv, {install_.work(), options_.environment});
+    EXPECT_EQ(result.exit_code, 1) << debug;
+    EXPECT_EQ(result.err, "") << debug;
+    EXPECT_EQ(ReadFile(install_.work() + "/out.pdf"), "%PDF-1.4 /Producer " + product) << debug;
+  }
 }
 
 TEST_F(ConversionTest, ConverterSeesTheInstallationAtTheFrontOfPath) {
@@ -154,6 +192,23 @@ TEST_F(ConversionTest, LowerCasePlaceholderNeitherResolvesJavaNorChanges) {
   InstallSystemJava(kPhrase);
   EXPECT_EQ(JavaGiven(), "{javaexe}");
   EXPECT_FALSE(fs::exists(JavaRecord()));
+}
+
+class ListSeparatorFolderConversionTest : public ConversionTest {
+ protected:
+  ListSeparatorFolderConversionTest()
+      : ConversionTest(ExecutableSuffix().empty() ? "co:lon" : "co;lon") {}
+};
+
+TEST_F(ListSeparatorFolderConversionTest, FolderIsNotPutOnPathAndTheConverterStillRuns) {
+  // Its name would come apart into entries, one of them relative to the current folder.
+  WriteConfig("RunEXE=" + ConverterTemplate() + "\r\n");
+  options_.environment["FAKE_CONVERTER_PATH_RECORD"] = install_.File("path.txt");
+  const std::string old_path = ExecutableSuffix().empty() ? "/usr/bin:/bin" : "C:\\windows";
+  options_.environment["PATH"] = old_path;
+  Run({"in.svg", "out.pdf"});
+  EXPECT_EQ(RecordedArguments(), "[in.svg]\n[out.pdf]\n");
+  EXPECT_EQ(ReadFile(install_.File("path.txt")), old_path);
 }
 
 class BracketFolderConversionTest : public ConversionTest {
