@@ -492,6 +492,13 @@ TEST(OutputWriteFaultTest, RefusedWriteNeverChangesTheFilesLength) {
     EXPECT_EQ(after.substr(at + kConverterText.size()), content.substr(at + kConverterText.size()));
     EXPECT_EQ(after.substr(at, limit - at), kProductText.substr(0, limit - at));
   }
+  // Under -debug the system's reason follows the report.
+  WriteFile(output, content);
+  ProgramResult result = RunProgram({HelperProgram("restricted_run"), "fsize=" + std::to_string(at),
+                                     install.launcher(), "-debug", "in.svg", "out.pdf"},
+                                    RunOptions{install.work(), {}});
+  EXPECT_EQ(result.out,
+            "[Cmd] \"in.svg\" \"out.pdf\"\n" + kCreated + "[Debug] pwrite: File too large\n");
 }
 
 }  // namespace
