@@ -512,7 +512,8 @@ bool HasEnded(pid_t pid) {
   do {
     result = waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT);
   } while (result < 0 && errno == EINTR);
-  // Failing here means the child is gone already (an ignored SIGCHLD reaps it at once).
+  // A child that cannot be waited for any more counts as ended, so the run cannot hang.
+  if (result < 0) Failed("waitid");
   return result < 0 || info.si_pid == pid;
 }
 
@@ -535,6 +536,7 @@ ssize_t ReadOnce(int fd, std::size_t limit, const OutputSink& sink) {
     got = read(fd, buffer, limit < kReadChunk ? limit : kReadChunk);
   } while (got < 0 && errno == EINTR);
   if (got > 0) sink(buffer, static_cast<std::size_t>(got));
+  if (got < 0) Failed("read");
   return got;
 }
 
@@ -542,7 +544,10 @@ ssize_t ReadOnce(int fd, std::size_t limit, const OutputSink& sink) {
 // writing into it cannot keep the run going.
 void DrainBuffered(int fd, const OutputSink& sink) {
   int waiting = 0;
-  if (ioctl(fd, FIONREAD, &waiting) != 0) return;  // Cannot tell what waits: take nothing.
+  if (ioctl(fd, FIONREAD, &waiting) != 0) {
+    Failed("ioctl");  // Cannot tell what waits: take nothing.
+    return;
+  }
   std::size_t left = static_cast<std::size_t>(waiting);
   while (left > 0) {
     ssize_t got = ReadOnce(fd, left, sink);
@@ -558,7 +563,10 @@ void CollectOutput(int read_end, pid_t pid, const OutputSink& sink) {
   for (;;) {
     pollfd waits[2] = {{read_end, POLLIN, 0}, {pidfd.get(), POLLIN, 0}};  // -1 is skipped.
     int ready = poll(waits, 2, kPollCapMs);
-    if (ready < 0 && errno != EINTR) return;
+    if (ready < 0 && errno != EINTR) {
+      Failed("poll");
+      return;
+    }
     if (ready > 0 && waits[0].revents != 0 && ReadOnce(read_end, kReadChunk, sink) <= 0) return;
     if (HasEnded(pid)) {
       DrainBuffered(read_end, sink);
