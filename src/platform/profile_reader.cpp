@@ -358,8 +358,8 @@ std::size_t ReadProfileFile(const std::string& section, const std::string& key,
                             const std::string& path) {
   if (size == 0) return 0;
   // Placing looks at no more than size + 1 characters of a value and its last one.
-  return PlaceProfileString(FindValueInFile(path, section, key, size + 1), default_value, buffer,
-                            size);
+  std::size_t kept = size < SIZE_MAX ? size + 1 : size;
+  return PlaceProfileString(FindValueInFile(path, section, key, kept), default_value, buffer, size);
 }
 
 }  // namespace tolvarine::platform
