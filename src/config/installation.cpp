@@ -21,7 +21,10 @@ std::string LauncherDirectory() {
   return path;
 }
 
+bool LauncherDirectoryKnown() { return !platform::ExecutablePath().empty(); }
+
 std::string MakeLauncherPath(const std::string& name) {
+  if (!LauncherDirectoryKnown()) return std::string();
   return LauncherDirectory() + platform::kPathSeparator + name;
 }
 

@@ -24,7 +24,11 @@ inline constexpr std::size_t kConverterProducerTextSize = 1024;
 /// The folder of the running launcher, without a trailing separator.
 std::string LauncherDirectory();
 
-/// The launcher's folder, one separator, and `name` (joined unchanged).
+/// False when the system cannot tell where the running launcher is.
+bool LauncherDirectoryKnown();
+
+/// The launcher's folder, one separator, and `name` (joined unchanged); empty when the folder
+/// is not known, so that nothing is looked for at the root.
 std::string MakeLauncherPath(const std::string& name);
 
 /// The first of "bin", "lib", "libs" that exists in the launcher's folder (any kind of

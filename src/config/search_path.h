@@ -13,7 +13,8 @@ void SetUpSearchPath();
 
 /// The new PATH: `launcher_directory` and a path separator, the list separator, the same
 /// folder with `library_folder` below it (the first entry again when that is empty), the list
-/// separator, and `old_value` unchanged.
+/// separator, and `old_value` unchanged. `old_value` alone when the folder's name holds the
+/// list separator.
 std::string ComposeSearchPath(const std::string& launcher_directory,
                               const std::string& library_folder, const std::string& old_value);
 

@@ -26,6 +26,34 @@ std::string PrivateName(const std::string& path, const char* what) {
   return path + "." + what + "-" + std::to_string(platform::CurrentProcessId());
 }
 
+// The process id that ends `name` after `prefix`, or nothing when the name is not of that form.
+std::optional<unsigned long> OwnerOf(const std::string& name, const std::string& prefix) {
+  if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) {
+    return std::nullopt;
+  }
+  std::uint64_t id = 0;
+  for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+    if (name[i] < '0' || name[i] > '9') return std::nullopt;
+    id = id * 10 + static_cast<std::uint64_t>(name[i] - '0');
+    if (id > 0xFFFFFFFFu) return std::nullopt;  // Process ids are 32-bit on both systems.
+  }
+  return static_cast<unsigned long>(id);
+}
+
+// Removes what launchers that were killed while downloading or unpacking left in the
+// temporary-files folder (a partial archive, a whole runtime half unpacked): the names carry
+// their owner's process id, and only those whose owner no longer runs are taken.
+void RemoveLeftovers(const std::string& temp_directory) {
+  const std::string base = kJavaDownloadName;
+  for (const std::string& name : platform::FolderEntries(temp_directory)) {
+    for (const std::string& prefix :
+         {base + ".zip.part-", base + ".unpacking-", base + ".stale-"}) {
+      std::optional<unsigned long> owner = OwnerOf(name, prefix);
+      if (owner && !platform::ProcessIsRunning(*owner)) platform::RemoveTree(temp_directory + name);
+    }
+  }
+}
+
 // The downloader writes to a file of our own, which becomes the archive only when the
 // transfer ended well, so an interrupted one never leaves a broken archive for later runs.
 // False when no download could be tried (and that has been reported).
@@ -43,14 +71,22 @@ bool DownloadArchive(const std::string& archive) {
     return false;
   }
   std::string partial = PrivateName(archive, "part");
-  std::string command =
-      "\"" + downloader + "\" -O " + QuoteArgument(partial) + " " + QuoteArgument(address);
+  platform::CommandLine command{
+      "\"" + downloader + "\" -O " + QuoteArgument(partial) + " " + QuoteArgument(address),
+      {downloader, "-O", partial, address}};
   std::int32_t status = RunAndWait(command, kShowNormal);
   std::optional<std::uint64_t> size = platform::FileSize(partial);
   bool complete = status == 0 && size && *size > 0;
   // Another launcher may have put the archive in place meanwhile; either copy is whole.
   if (!complete || !platform::RenamePath(partial, archive)) platform::RemoveFile(partial);
   return true;
+}
+
+// 7-Zip's exit status for a run that unpacked everything with warnings only.
+constexpr std::int32_t kUnpackerWarnings = 1;
+
+bool Unpacked(std::optional<std::int32_t> status) {
+  return status && *status >= 0 && *status <= kUnpackerWarnings;
 }
 
 // Runs the unpacker on `archive` into `destination`: its exit status (-1 for an abnormal end),
@@ -63,8 +99,9 @@ std::optional<std::int32_t> RunUnpacker(const std::string& archive,
     platform::PrintText("Failed to locate \"" + unpacker + "\" file.\n");
     return std::nullopt;
   }
-  std::string command =
-      "\"" + unpacker + "\" x -y -o" + QuoteArgument(destination) + " " + QuoteArgument(archive);
+  platform::CommandLine command{
+      "\"" + unpacker + "\" x -y -o" + QuoteArgument(destination) + " " + QuoteArgument(archive),
+      {unpacker, "x", "-y", "-o" + destination, archive}};
   return RunAndWait(command, kShowNormal);
 }
 
@@ -93,6 +130,7 @@ bool ObtainDownloadedJava(const std::string& java_name, std::string& result) {
     std::printf("Failed to locate the temporary-files folder.\n");
     return false;
   }
+  RemoveLeftovers(temp_directory);
   std::string folder = temp_directory + kJavaDownloadName;
   result = DownloadedExecutable(folder, java_name);
   if (platform::EntryExists(result)) return true;
@@ -107,7 +145,7 @@ bool ObtainDownloadedJava(const std::string& java_name, std::string& result) {
   platform::RemoveTree(staging);
   // An unpacker that was killed or failed part-way may have written the executable and not
   // the rest: only a run that ended well is published.
-  if (RunUnpacker(archive, staging) == 0 &&
+  if (Unpacked(RunUnpacker(archive, staging)) &&
       platform::EntryExists(DownloadedExecutable(staging, java_name))) {
     PublishRuntime(staging, folder, java_name);
   } else {

@@ -54,9 +54,15 @@ int ReportOutputFile(const std::string& output_file_name, const platform::FileSt
 }
 
 int RunLauncher(const std::vector<std::string>& arguments) {
+  platform::PrepareProcess(arguments.empty() ? std::string() : arguments[0]);
   // Why a step failed is shown only under -debug, in the order the failures happen.
   platform::SetFailureObserver(
       [](const std::string& reason) { LogDebug("[Debug] %s\n", reason.c_str()); });
+  if (!LauncherDirectoryKnown()) {
+    std::printf(
+        "[Error] Failed to locate the launcher's own folder: its installation cannot be "
+        "used.\n");
+  }
   SetUpSearchPath();
   if (arguments.size() <= 1) {
     ShowHelp();

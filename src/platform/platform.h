@@ -24,9 +24,23 @@ extern const char kDefaultJavaName[];
 extern const char kDownloaderName[];
 extern const char kUnpackerName[];
 
+// --- The process ---------------------------------------------------------------------------
+
+/// Sets the process up for a run; called first. POSIX: SIGPIPE is ignored (a closed standard
+/// output makes writes fail instead of ending the run; children still start with the
+/// default), SIGCHLD is reset to its default (so that children can be waited for), and
+/// `program` (argument 0) is kept to find the executable where the system cannot tell.
+/// Nothing on Windows.
+void PrepareProcess(const std::string& program);
+
+/// False only when no running process has the identifier `id`; one that this process may
+/// not examine counts as running.
+bool ProcessIsRunning(unsigned long id);
+
 // --- Locations and files -------------------------------------------------------------------
 
-/// The full path of the running executable, as the system reports it; empty if it cannot tell.
+/// The full path of the running executable: as the system reports it, or on POSIX where it
+/// cannot, from argument 0 and the PATH of the start. Empty when neither tells.
 std::string ExecutablePath();
 
 /// True when something (file, folder, anything) exists at `path`.
@@ -70,6 +84,9 @@ bool RemoveFile(const std::string& path);
 
 /// Removes a folder with everything in it, never following links out of it.
 void RemoveTree(const std::string& path);
+
+/// The names of a folder's entries, without "." and ".."; none when it cannot be read.
+std::vector<std::string> FolderEntries(const std::string& path);
 
 /// This process's identifier, for names no other running launcher uses.
 unsigned long CurrentProcessId();

@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -10,7 +11,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -68,17 +71,87 @@ int OpenRetrying(const char* path, int flags) {
 
 // --- Locations and files -------------------------------------------------------------------
 
-std::string ExecutablePath() {
+namespace {
+
+// What PrepareProcess saw at the start: argument 0 and PATH before the launcher changed it,
+// to find the executable where /proc cannot tell.
+std::string& ProgramName() {
+  static std::string name;
+  return name;
+}
+
+std::string& StartSearchPath() {
+  static std::string value;
+  return value;
+}
+
+std::string ProcSelfExe() {
   std::string path(256, '\0');
   for (;;) {
     ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
-    if (length < 0) return std::string();
+    if (length < 0) return std::string();  // No /proc: argument 0 is asked instead.
     if (static_cast<std::size_t>(length) < path.size()) {
       path.resize(static_cast<std::size_t>(length));
       return path;
     }
     path.resize(path.size() * 2);  // Possibly cut: try again with room to spare.
   }
+}
+
+// The full, link-free path of an existing executable file; empty when it is not one.
+std::string ResolvedExecutable(const std::string& path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || access(path.c_str(), X_OK) != 0) {
+    return std::string();
+  }
+  char* resolved = realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) {
+    Failed("realpath");
+    return std::string();
+  }
+  std::string result = resolved;
+  std::free(resolved);
+  return result;
+}
+
+// Where a shell found the program it started: argument 0 itself when it holds a '/', else
+// its first match in PATH as it was at the start (empty entries meaning the current folder).
+std::string ExecutableFromProgramName() {
+  const std::string& name = ProgramName();
+  if (name.empty()) return std::string();
+  if (name.find('/') != std::string::npos) return ResolvedExecutable(name);
+  const std::string& list = StartSearchPath();
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t end = std::min(list.find(kPathListSeparator, start), list.size());
+    std::string folder = list.substr(start, end - start);
+    std::string found = ResolvedExecutable((folder.empty() ? "." : folder) + "/" + name);
+    if (!found.empty() || end == list.size()) return found;
+    start = end + 1;
+  }
+}
+
+}  // namespace
+
+void PrepareProcess(const std::string& program) {
+  // A closed standard output (`| head`) must not end the run before its report and the
+  // producer step: writes fail instead, quietly. An ignored SIGCHLD, inherited, would make
+  // every wait for a child fail.
+  struct sigaction action;
+  std::memset(&action, 0, sizeof action);
+  sigemptyset(&action.sa_mask);
+  action.sa_handler = SIG_IGN;
+  if (sigaction(SIGPIPE, &action, nullptr) != 0) Failed("sigaction");
+  action.sa_handler = SIG_DFL;
+  if (sigaction(SIGCHLD, &action, nullptr) != 0) Failed("sigaction");
+  ProgramName() = program;
+  std::optional<std::string> search_path = ReadEnvironmentVariable("PATH");
+  StartSearchPath() = search_path && !search_path->empty() ? *search_path : DefaultSearchPath();
+}
+
+std::string ExecutablePath() {
+  std::string path = ProcSelfExe();
+  return path.empty() ? ExecutableFromProgramName() : path;
 }
 
 bool EntryExists(const std::string& path) {
@@ -119,26 +192,89 @@ FileState ReadFileState(const std::string& path) {
 }
 
 bool RenamePath(const std::string& from, const std::string& to) {
-  return !from.empty() && !to.empty() && rename(from.c_str(), to.c_str()) == 0;
+  if (from.empty() || to.empty()) return false;
+  return rename(from.c_str(), to.c_str()) == 0 || Failed("rename");
 }
 
-bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0 || errno == ENOENT; }
+bool RemoveFile(const std::string& path) {
+  return unlink(path.c_str()) == 0 || errno == ENOENT || Failed("unlink");
+}
+
+namespace {
+
+// Empties the folder open as `folder`. Every step goes through the folder's descriptor and
+// opens nothing through a link, so an entry swapped for a link meanwhile is removed as a
+// link and never leads the removal elsewhere.
+void RemoveFolderContents(int folder) {
+  int listing = dup(folder);
+  if (listing < 0) {
+    Failed("dup");
+    return;
+  }
+  DIR* entries = fdopendir(listing);
+  if (entries == nullptr) {
+    Failed("fdopendir");
+    close(listing);
+    return;
+  }
+  while (const dirent* entry = readdir(entries)) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat info;
+    if (fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (S_ISDIR(info.st_mode)) {
+      Fd inner(openat(folder, name.c_str(),
+                      O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+      if (inner.get() >= 0) RemoveFolderContents(inner.get());
+      if (unlinkat(folder, name.c_str(), AT_REMOVEDIR) != 0) Failed("unlinkat");
+    } else if (unlinkat(folder, name.c_str(), 0) != 0) {
+      Failed("unlinkat");
+    }
+  }
+  closedir(entries);
+}
+
+}  // namespace
 
 void RemoveTree(const std::string& path) {
   struct stat info;
   if (path.empty() || lstat(path.c_str(), &info) != 0) return;
-  if (S_ISDIR(info.st_mode)) {
-    if (DIR* folder = opendir(path.c_str())) {
-      while (const dirent* entry = readdir(folder)) {
-        std::string name = entry->d_name;
-        if (name != "." && name != "..") RemoveTree(path + "/" + name);
-      }
-      closedir(folder);
-    }
-    rmdir(path.c_str());  // What cannot be removed stays; callers only clean up after themselves.
-  } else {
-    unlink(path.c_str());
+  if (!S_ISDIR(info.st_mode)) {
+    RemoveFile(path);
+    return;
   }
+  {
+    Fd folder(OpenRetrying(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK));
+    if (folder.get() < 0) {
+      Failed("open");
+      return;
+    }
+    RemoveFolderContents(folder.get());
+  }
+  // What cannot be removed stays; callers only clean up after themselves.
+  if (rmdir(path.c_str()) != 0) Failed("rmdir");
+}
+
+std::vector<std::string> FolderEntries(const std::string& path) {
+  std::vector<std::string> names;
+  DIR* folder = opendir(path.c_str());
+  if (folder == nullptr) {
+    Failed("opendir");
+    return names;
+  }
+  while (const dirent* entry = readdir(folder)) {
+    std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(folder);
+  return names;
+}
+
+bool ProcessIsRunning(unsigned long id) {
+  // Nothing can run under an identifier that pid_t cannot hold, and kill() would read 0 and
+  // negative ones as process groups.
+  if (id == 0 || id > static_cast<unsigned long>(INT_MAX)) return false;
+  return kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
 }
 
 unsigned long CurrentProcessId() { return static_cast<unsigned long>(getpid()); }
@@ -166,7 +302,10 @@ namespace {
 File OpenRegularFile(const std::string& path, int flags, File (*make)(int)) {
   if (path.empty()) return File();
   int fd = OpenRetrying(path.c_str(), flags | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return File();
+  if (fd < 0) {
+    Failed("open");
+    return File();
+  }
   struct stat info;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     close(fd);
@@ -198,7 +337,8 @@ bool File::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const {
   while (size > 0) {
     ssize_t got = pread(static_cast<int>(handle_), out, size, static_cast<off_t>(offset));
     if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
+    if (got < 0) return Failed("pread");
+    if (got == 0) return false;
     out += got;
     offset += static_cast<std::uint64_t>(got);
     size -= static_cast<std::size_t>(got);
@@ -211,7 +351,8 @@ bool File::WriteAt(std::uint64_t offset, const void* buffer, std::size_t size) {
   while (size > 0) {
     ssize_t put = pwrite(static_cast<int>(handle_), in, size, static_cast<off_t>(offset));
     if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
+    if (put < 0) return Failed("pwrite");
+    if (put == 0) return false;
     in += put;
     offset += static_cast<std::uint64_t>(put);
     size -= static_cast<std::size_t>(put);
@@ -228,7 +369,7 @@ std::optional<std::string> ReadEnvironmentVariable(const std::string& name) {
 }
 
 bool WriteEnvironmentVariable(const std::string& name, const std::string& value) {
-  return setenv(name.c_str(), value.c_str(), 1) == 0;
+  return setenv(name.c_str(), value.c_str(), 1) == 0 || Failed("setenv");
 }
 
 std::string DefaultSearchPath() {
@@ -259,7 +400,10 @@ std::string TempDirectory() {
     folder = *tmpdir;
   } else {
     folder = "/tmp/tolvarine-" + std::to_string(static_cast<unsigned long>(geteuid()));
-    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return std::string();
+    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+      Failed("mkdir");
+      return std::string();
+    }
     if (!IsPrivateFolder(folder)) return std::string();
   }
   if (folder.back() != kPathSeparator) folder += kPathSeparator;
@@ -323,6 +467,32 @@ class SpawnActions {
   bool initialised_;
 };
 
+// The attributes of one start: the child begins with SIGPIPE at its default, whatever the
+// launcher itself does with it.
+class SpawnAttributes {
+ public:
+  SpawnAttributes() : initialised_(posix_spawnattr_init(&attributes_) == 0) {}
+  SpawnAttributes(const SpawnAttributes&) = delete;
+  SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+  ~SpawnAttributes() {
+    if (initialised_) posix_spawnattr_destroy(&attributes_);
+  }
+  /// Null when the attributes could not be set up.
+  const posix_spawnattr_t* get() {
+    sigset_t defaults;
+    if (!initialised_ || sigemptyset(&defaults) != 0 || sigaddset(&defaults, SIGPIPE) != 0 ||
+        posix_spawnattr_setsigdefault(&attributes_, &defaults) != 0 ||
+        posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGDEF) != 0) {
+      return nullptr;
+    }
+    return &attributes_;
+  }
+
+ private:
+  posix_spawnattr_t attributes_;
+  bool initialised_;
+};
+
 // Starts argv[0], searched on this process's PATH when it holds no '/', with this process's
 // environment and current folder. False when it cannot be started, the program missing
 // included: glibc reports a failed exec here rather than as the child's exit status 127.
@@ -331,7 +501,10 @@ bool Spawn(const std::vector<std::string>& argv, SpawnActions& actions, pid_t& p
   std::vector<char*> pointers;  // posix_spawn takes char* for history's sake; it writes none.
   for (const std::string& argument : argv) pointers.push_back(const_cast<char*>(argument.c_str()));
   pointers.push_back(nullptr);
-  int error = posix_spawnp(&pid, argv[0].c_str(), actions.get(), nullptr, pointers.data(), environ);
+  SpawnAttributes attributes;
+  const posix_spawnattr_t* set_up = attributes.get();
+  if (set_up == nullptr) return false;
+  int error = posix_spawnp(&pid, argv[0].c_str(), actions.get(), set_up, pointers.data(), environ);
   if (error == 0) return true;
   errno = error;  // posix_spawnp returns its error instead of setting errno.
   return Failed("posix_spawnp");
@@ -344,7 +517,10 @@ std::optional<int> Reap(pid_t pid) {
   do {
     got = waitpid(pid, &status, 0);
   } while (got < 0 && errno == EINTR);
-  if (got != pid) return std::nullopt;
+  if (got != pid) {
+    Failed("waitpid");
+    return std::nullopt;
+  }
   return status;
 }
 
@@ -356,7 +532,8 @@ bool HasEnded(pid_t pid) {
   do {
     result = waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT);
   } while (result < 0 && errno == EINTR);
-  // Failing here means the child is gone already (an ignored SIGCHLD reaps it at once).
+  // A child that cannot be waited for any more counts as ended, so the run cannot hang.
+  if (result < 0) Failed("waitid");
   return result < 0 || info.si_pid == pid;
 }
 
@@ -379,6 +556,7 @@ ssize_t ReadOnce(int fd, std::size_t limit, const OutputSink& sink) {
     got = read(fd, buffer, limit < kReadChunk ? limit : kReadChunk);
   } while (got < 0 && errno == EINTR);
   if (got > 0) sink(buffer, static_cast<std::size_t>(got));
+  if (got < 0) Failed("read");
   return got;
 }
 
@@ -386,7 +564,10 @@ ssize_t ReadOnce(int fd, std::size_t limit, const OutputSink& sink) {
 // writing into it cannot keep the run going.
 void DrainBuffered(int fd, const OutputSink& sink) {
   int waiting = 0;
-  if (ioctl(fd, FIONREAD, &waiting) != 0) return;  // Cannot tell what waits: take nothing.
+  if (ioctl(fd, FIONREAD, &waiting) != 0) {
+    Failed("ioctl");  // Cannot tell what waits: take nothing.
+    return;
+  }
   std::size_t left = static_cast<std::size_t>(waiting);
   while (left > 0) {
     ssize_t got = ReadOnce(fd, left, sink);
@@ -402,7 +583,10 @@ void CollectOutput(int read_end, pid_t pid, const OutputSink& sink) {
   for (;;) {
     pollfd waits[2] = {{read_end, POLLIN, 0}, {pidfd.get(), POLLIN, 0}};  // -1 is skipped.
     int ready = poll(waits, 2, kPollCapMs);
-    if (ready < 0 && errno != EINTR) return;
+    if (ready < 0 && errno != EINTR) {
+      Failed("poll");
+      return;
+    }
     if (ready > 0 && waits[0].revents != 0 && ReadOnce(read_end, kReadChunk, sink) <= 0) return;
     if (HasEnded(pid)) {
       DrainBuffered(read_end, sink);
@@ -415,7 +599,7 @@ void CollectOutput(int read_end, pid_t pid, const OutputSink& sink) {
 
 bool RunCapturedProcess(const CommandLine& command, const OutputSink& sink) {
   int ends[2];
-  if (pipe2(ends, O_CLOEXEC) != 0) return false;
+  if (pipe2(ends, O_CLOEXEC) != 0) return Failed("pipe2");
 #ifdef F_SETPIPE_SZ
   // A system that allows less room (a lower pipe-max-size) keeps its default: only slower.
   static_cast<void>(fcntl(ends[0], F_SETPIPE_SZ, kPipeRoom));

@@ -839,4 +839,38 @@ void PrintBytes(const std::string& bytes) {
   if (old_mode != -1) _setmode(fd, old_mode);
 }
 
+// --- The process and leftovers ---------------------------------------------------------------
+
+void PrepareProcess(const std::string& /*program*/) {
+  // Windows has no signals to set up, and the system always knows the executable's path.
+}
+
+bool ProcessIsRunning(unsigned long id) {
+  if (id == 0) return false;
+  Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(id)));
+  if (!process.valid()) return GetLastError() != ERROR_INVALID_PARAMETER;  // denied: it runs
+  DWORD code = 0;
+  return !GetExitCodeProcess(process.get(), &code) || code == STILL_ACTIVE;
+}
+
+std::vector<std::string> FolderEntries(const std::string& path) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW entry;
+  HANDLE search = FindFirstFileW(WidePath(path + "\\*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) {
+    Failed("FindFirstFileW");
+    return names;
+  }
+  do {
+    int length = WideCharToMultiByte(CP_ACP, 0, entry.cFileName, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 1) continue;
+    std::string name(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_ACP, 0, entry.cFileName, -1, name.data(), length, nullptr, nullptr);
+    name.resize(static_cast<std::size_t>(length - 1));
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileW(search, &entry));
+  FindClose(search);
+  return names;
+}
+
 }  // namespace tolvarine::platform

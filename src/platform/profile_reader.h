@@ -18,7 +18,7 @@ std::string DecodeProfileText(const std::string& bytes);
 /// lines, names and values do not count; names match without regard to ASCII letter case.
 /// Only the first section of that name counts (keys above the first header form the section
 /// named ""), and in it only the first line of that key. Nothing when there is no such line
-/// or the line has no "=".
+/// or the line has no "=". The value ends at its first zero byte.
 std::optional<std::string> FindProfileValue(const std::string& text, const std::string& section,
                                             const std::string& key);
 
@@ -32,7 +32,8 @@ std::size_t PlaceProfileString(const std::optional<std::string>& value,
 
 /// The whole read: looks `key` up in `section` of the INI-form file at `path` and places the
 /// result as PlaceProfileString does. An empty path, a missing file and one that cannot be
-/// read all give the default.
+/// read all give the default. The file is read in pieces and no more of a value is kept than
+/// placing it needs, so memory stays the same whatever the file's size.
 std::size_t ReadProfileFile(const std::string& section, const std::string& key,
                             const std::string& default_value, char* buffer, std::size_t size,
                             const std::string& path);

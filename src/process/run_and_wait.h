@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/platform.h"
+
 namespace tolvarine {
 
 /// The show state of a child that opens a window: shown normally.
@@ -13,6 +15,10 @@ inline constexpr int kShowNormal = 1;
 /// Runs `command_line` in the launcher's console, nothing redirected, and waits for it
 /// without a limit. Returns its exit code as a signed value; -1 when it cannot start.
 std::int32_t RunAndWait(const std::string& command_line, int show_state);
+
+/// The same for a command given both ways: Windows starts its text, POSIX its list of
+/// arguments as they are, never split again.
+std::int32_t RunAndWait(const platform::CommandLine& command, int show_state);
 
 }  // namespace tolvarine
 

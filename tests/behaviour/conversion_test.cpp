@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "output/producer_patch.h"
 #include "support/test_support.h"
 
 namespace {
@@ -104,6 +105,27 @@ TEST_F(ConversionTest, ConverterThatCannotStartLeavesOnlyTheReport) {
   EXPECT_EQ(result.exit_code, 0);
 }
 
+TEST_F(ConversionTest, ClosedOutputStillGetsTheRunReportedAndTheFilePatched) {
+  if (!ExecutableSuffix().empty()) GTEST_SKIP() << "Windows has no SIGPIPE";
+  WriteConfig("RunEXE=" + ConverterTemplate() + "\r\n");
+  const std::string converter = tolvarine::kConverterProducerText;
+  const std::string product = tolvarine::kProductProducerText;
+  options_.environment["FAKE_CONVERTER_OUTPUT"] = "out.pdf";
+  options_.environment["FAKE_CONVERTER_CONTENT"] = "%PDF-1.4 /Producer " + converter;
+  options_.environment["FAKE_CONVERTER_PRINT"] = "Batik line\nFOP line\n";
+  for (const char* debug : {"", "-debug"}) {
+    std::vector<std::string> argv = {HelperProgram("restricted_run"), "stdout=closed",
+                                     install_.launcher()};
+    if (*debug != '\0') argv.push_back(debug);
+    argv.insert(argv.end(), {"in.svg", "out.pdf"});
+    ProgramResult result =
+        testing_support::RunProgram(argv, {install_.work(), options_.environment});
+    EXPECT_EQ(result.exit_code, 1) << debug;
+    EXPECT_EQ(result.err, "") << debug;
+    EXPECT_EQ(ReadFile(install_.work() + "/out.pdf"), "%PDF-1.4 /Producer " + product) << debug;
+  }
+}
+
 TEST_F(ConversionTest, ConverterSeesTheInstallationAtTheFrontOfPath) {
   WriteConfig("RunEXE=" + ConverterTemplate() + "\r\n");
   fs::create_directories(install_.File("lib"));
@@ -154,6 +176,23 @@ TEST_F(ConversionTest, LowerCasePlaceholderNeitherResolvesJavaNorChanges) {
   InstallSystemJava(kPhrase);
   EXPECT_EQ(JavaGiven(), "{javaexe}");
   EXPECT_FALSE(fs::exists(JavaRecord()));
+}
+
+class ListSeparatorFolderConversionTest : public ConversionTest {
+ protected:
+  ListSeparatorFolderConversionTest()
+      : ConversionTest(ExecutableSuffix().empty() ? "co:lon" : "co;lon") {}
+};
+
+TEST_F(ListSeparatorFolderConversionTest, FolderIsNotPutOnPathAndTheConverterStillRuns) {
+  // Its name would come apart into entries, one of them relative to the current folder.
+  WriteConfig("RunEXE=" + ConverterTemplate() + "\r\n");
+  options_.environment["FAKE_CONVERTER_PATH_RECORD"] = install_.File("path.txt");
+  const std::string old_path = ExecutableSuffix().empty() ? "/usr/bin:/bin" : "C:\\windows";
+  options_.environment["PATH"] = old_path;
+  Run({"in.svg", "out.pdf"});
+  EXPECT_EQ(RecordedArguments(), "[in.svg]\n[out.pdf]\n");
+  EXPECT_EQ(ReadFile(install_.File("path.txt")), old_path);
 }
 
 class BracketFolderConversionTest : public ConversionTest {

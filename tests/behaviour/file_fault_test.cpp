@@ -133,6 +133,61 @@ TEST_F(ReadFaultTest, HugeConfigIsReadToItsEnd) {
   EXPECT_EQ(ReadFile(Record()), "[--ran]\n[in.svg]\n[out.pdf]\n");
 }
 
+TEST_F(ReadFaultTest, HugeValueIsReadInBoundedMemoryAndCut) {
+  if (IsWindowsBuild()) GTEST_SKIP() << "the memory limit is set with POSIX's setrlimit";
+  if (testing_support::LauncherUnderMemcheck()) GTEST_SKIP() << "valgrind needs more memory";
+  // 200 MB in one line, read under a 150 MB address-space limit: the template is cut at its
+  // documented length, and the converter runs with what is left.
+  const std::string head = "[{EXEDIR}/fake_converter] ";
+  std::string config = "[Info]\r\nRunEXE=" + head;
+  config.append(200 * 1024 * 1024, 'a');
+  install_.Write("config.dat", config + "\r\n");
+  ProgramResult result =
+      RunProgram({HelperProgram("restricted_run"), "memory=" + std::to_string(150 * 1024 * 1024),
+                  install_.launcher(), "in.svg", "out.pdf"},
+                 RunOptions{install_.work(), options_.environment});
+  EXPECT_EQ(result.out, kFailed);
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(ReadFile(Record()),
+            "[" + std::string(2999 - head.size(), 'a') + "]\n[in.svg]\n[out.pdf]\n");
+}
+
+TEST_F(ReadFaultTest, WithoutProcTheLauncherFindsItselfByItsNameOrSaysItCannot) {
+  if (IsWindowsBuild()) GTEST_SKIP() << "/proc is the POSIX build's";
+  if (testing_support::LauncherUnderMemcheck()) GTEST_SKIP() << "valgrind needs /proc";
+  if (!fs::exists("/usr/bin/unshare")) GTEST_SKIP() << "needs unshare to hide /proc";
+  install_.Write("config.dat", "[Info]\r\n" + RunExeLine());
+  // A mount namespace of its own with nothing at /proc, then the command.
+  auto run_without_proc = [&](const std::string& command) {
+    return RunProgram({"/usr/bin/unshare", "-m", "sh", "-c",
+                       "mount -t tmpfs none /proc && test ! -e /proc/self && " + command,
+                       install_.launcher(), install_.dir()},
+                      RunOptions{install_.work(), options_.environment});
+  };
+  if (run_without_proc("true").exit_code != 0) GTEST_SKIP() << "cannot hide /proc here";
+  const std::string ran = "[--ran]\n[in.svg]\n[out.pdf]\n";
+  struct Row {
+    const char* what;
+    std::string command;
+    std::string out;
+  };
+  for (const Row& row : std::vector<Row>{
+           {"by its path", "exec \"$0\" in.svg out.pdf", kFailed},
+           {"found on PATH", "PATH=\"$1:/usr/bin:/bin\" exec tolvarine in.svg out.pdf", kFailed},
+           {"nowhere", "exec bash -c 'exec -a tolvarine \"$0\" in.svg out.pdf' \"$0\"",
+            "[Error] Failed to locate the launcher's own folder: its installation cannot be "
+            "used.\n" +
+                kFailed}}) {
+    Reset(Record());
+    ProgramResult result = run_without_proc(row.command);
+    EXPECT_EQ(result.out, row.out) << row.what;
+    EXPECT_EQ(result.err, "") << row.what;
+    EXPECT_EQ(fs::exists(Record()) ? ReadFile(Record()) : "<not run>",
+              row.out == kFailed ? ran : "<not run>")
+        << row.what;
+  }
+}
+
 TEST_F(ReadFaultTest, BinaryConfigGivesWhatItsLinesHold) {
   std::mt19937 random(8);
   std::string noise(1024 * 1024, '\0');
@@ -442,6 +497,13 @@ TEST(OutputWriteFaultTest, RefusedWriteNeverChangesTheFilesLength) {
     EXPECT_EQ(after.substr(at + kConverterText.size()), content.substr(at + kConverterText.size()));
     EXPECT_EQ(after.substr(at, limit - at), kProductText.substr(0, limit - at));
   }
+  // Under -debug the system's reason follows the report.
+  WriteFile(output, content);
+  ProgramResult result = RunProgram({HelperProgram("restricted_run"), "fsize=" + std::to_string(at),
+                                     install.launcher(), "-debug", "in.svg", "out.pdf"},
+                                    RunOptions{install.work(), {}});
+  EXPECT_EQ(result.out,
+            "[Cmd] \"in.svg\" \"out.pdf\"\n" + kCreated + "[Debug] pwrite: File too large\n");
 }
 
 }  // namespace

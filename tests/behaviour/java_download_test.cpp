@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/platform.h"
 #include "support/test_support.h"
 
 namespace {
@@ -26,7 +27,7 @@ long Lines(const std::string& text) { return std::count(text.begin(), text.end()
 
 class JavaDownloadTest : public ::testing::Test {
  protected:
-  JavaDownloadTest() {
+  explicit JavaDownloadTest(const std::string& folder = "") : install_(folder) {
     fs::copy_file(HelperProgram("fake_converter"), install_.File("fake_converter" + Exe()));
     // A system "java" that fails the version test, whatever the machine has installed.
     fs::create_directories(install_.File("bin"));
@@ -177,6 +178,54 @@ TEST_F(JavaDownloadTest, MissingUnpackerIsReportedAndTheArchiveIsKept) {
   EXPECT_EQ(JavaGiven(), Downloaded());
 }
 
+TEST_F(JavaDownloadTest, UnpackerWarningsStillCountAsUnpacked) {
+  InstallTools();
+  WriteFile(Archive(), "bin/" + java_name_ + "\n");
+  options_.environment["FAKE_7Z_MODE"] = "warn";  // all unpacked, exit status 1
+  EXPECT_EQ(Run().out, ConsoleText(Report()));
+  EXPECT_EQ(JavaGiven(), Downloaded());
+  EXPECT_EQ(TempEntries(), (Names{"TolvarineJava", "TolvarineJava.zip"}));
+}
+
+TEST_F(JavaDownloadTest, LeftoversOfLaunchersThatAreGoneAreRemoved) {
+  // 2147483647 is no running process's id on either system; the test's own id is running.
+  const std::string gone = "2147483647";
+  const std::string running = std::to_string(tolvarine::platform::CurrentProcessId());
+  install_.Write("tmp/TolvarineJava/bin/" + java_name_, "");
+  WriteFile(Archive(), "bin/" + java_name_ + "\n");
+  for (const std::string& owner : {gone, running}) {
+    WriteFile(Archive() + ".part-" + owner, "half an archive");
+    install_.Write("tmp/TolvarineJava.unpacking-" + owner + "/bin/" + java_name_, "");
+    install_.Write("tmp/TolvarineJava.stale-" + owner + "/bin/old", "");
+  }
+  install_.Write("tmp/TolvarineJava.unpacking-" + gone + "x", "not a launcher's");
+  EXPECT_EQ(Run().out, ConsoleText(Report()));
+  EXPECT_EQ(JavaGiven(), Downloaded());
+  Names kept = {"TolvarineJava",
+                "TolvarineJava.zip",
+                "TolvarineJava.unpacking-" + gone + "x",
+                "TolvarineJava.zip.part-" + running,
+                "TolvarineJava.unpacking-" + running,
+                "TolvarineJava.stale-" + running};
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(TempEntries(), kept);
+}
+
+TEST_F(JavaDownloadTest, InheritedIgnoredChildSignalChangesNothing) {
+  if (OnWindows()) GTEST_SKIP() << "Windows has no SIGCHLD";
+  InstallTools();
+  for (int run = 0; run < 2; ++run) {
+    ProgramResult result =
+        testing_support::RunProgram({HelperProgram("restricted_run"), "sigchld=ignore",
+                                     install_.launcher(), "in.svg", "out.pdf"},
+                                    {install_.work(), options_.environment});
+    EXPECT_EQ(result.out, Report()) << run;
+    EXPECT_EQ(JavaGiven(), Downloaded()) << run;
+  }
+  EXPECT_EQ(Lines(WgetRuns()), 1);  // kept from the first run
+  EXPECT_EQ(Lines(UnpackerRuns()), 1);
+}
+
 TEST_F(JavaDownloadTest, ArchiveWithoutTheExecutableAtItsTopIsUnpackedAgainEveryRun) {
   InstallTools();
   WriteFile(Archive(), "runtime/bin/" + java_name_ + "\n");
@@ -249,6 +298,23 @@ TEST_F(JavaDownloadTest, TwoOrEightLaunchersRacingAllRunTheWholeRuntime) {
     }
     EXPECT_EQ(TempEntries(), (Names{"TolvarineJava", "TolvarineJava.zip"})) << copies;
   }
+}
+
+class QuotedFolderDownloadTest : public JavaDownloadTest {
+ protected:
+  QuotedFolderDownloadTest() : JavaDownloadTest(OnWindows() ? "plain" : "in \"quoted\" folder") {}
+};
+
+TEST_F(QuotedFolderDownloadTest, ToolsGetTheirArgumentsUnchanged) {
+  if (OnWindows()) GTEST_SKIP() << "Windows forbids double quotes in names";
+  InstallTools();  // in the quoted folder, as is the temporary-files folder
+  EXPECT_EQ(Run().out, ConsoleText(Report()));
+  EXPECT_TRUE(fs::exists(Downloaded()));
+  std::string wget = WgetRuns();
+  std::string prefix = "-O | " + Archive() + ".part-";
+  EXPECT_EQ(wget.substr(0, prefix.size()), prefix);
+  std::string unpack = "x | -y | -o" + Folder() + ".unpacking-";
+  EXPECT_EQ(UnpackerRuns().substr(0, unpack.size()), unpack);
 }
 
 }  // namespace

@@ -3,7 +3,8 @@
 // holding a copy of the file named by FAKE_7Z_PAYLOAD (empty when unset). It appends its
 // arguments (one line, separated by " | ") to FAKE_7Z_RECORD. FAKE_7Z_MODE=fail creates
 // nothing and exits 2; FAKE_7Z_MODE=half creates the folder and exits 2; FAKE_7Z_MODE=killed
-// creates the folder and the first file empty, then is killed (SIGKILL on POSIX).
+// creates the folder and the first file empty, then is killed (SIGKILL on POSIX);
+// FAKE_7Z_MODE=warn unpacks everything and exits 1, as 7-Zip does after warnings.
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -52,5 +53,5 @@ int main(int argc, char** argv) {
     }
     if (error) return 3;
   }
-  return 0;
+  return mode == "warn" ? 1 : 0;
 }
