@@ -499,9 +499,10 @@ TEST(OutputWriteFaultTest, RefusedWriteNeverChangesTheFilesLength) {
   }
   // Under -debug the system's reason follows the report.
   WriteFile(output, content);
+  RunOptions options{install.work(), {{"FAKE_CONVERTER_TOUCH", "out.pdf"}}};
   ProgramResult result = RunProgram({HelperProgram("restricted_run"), "fsize=" + std::to_string(at),
                                      install.launcher(), "-debug", "in.svg", "out.pdf"},
-                                    RunOptions{install.work(), {}});
+                                    options);
   EXPECT_EQ(result.out,
             "[Cmd] \"in.svg\" \"out.pdf\"\n" + kCreated + "[Debug] pwrite: File too large\n");
 }
