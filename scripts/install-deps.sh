@@ -12,4 +12,4 @@ as_root apt-get install -y -q --no-install-recommends \
   cmake ninja-build g++ clang libclang-rt-14-dev valgrind googletest libgtest-dev libbenchmark-dev \
   g++-mingw-w64-i686 wine wine32:i386 \
   default-jre-headless default-jdk-headless fop libbatik-java 7zip wget poppler-utils qpdf python3 \
-  gnuplot-nox
+  gnuplot-nox librsvg2-bin python3-cairosvg

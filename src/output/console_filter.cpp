@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 #include <iterator>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 namespace tolvarine {
@@ -95,7 +97,7 @@ struct FileCloser {
 
 // What is shown of the line being gathered: in memory up to a limit, the rest in a temporary
 // file, so that a line of any length costs no more memory than the limit. Where no temporary
-// file can be had, or a write to it fails, what follows stays in memory: nothing is lost.
+// file can be had, or a write to it fails, what follows stays in memory as far as it fits.
 class HeldLine {
  public:
   explicit HeldLine(std::size_t limit) : limit_(limit) {}
@@ -107,7 +109,12 @@ class HeldLine {
       memory_.erase(0, WriteToFile(memory_));
       if (memory_.empty()) bytes.remove_prefix(WriteToFile(bytes));
     }
-    memory_.append(bytes);
+    // Without a temporary file, memory may not hold a huge line: what came first is kept.
+    try {
+      memory_.append(bytes);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
   }
 
   /// Prints the line and starts an empty one.
