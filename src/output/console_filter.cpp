@@ -154,21 +154,26 @@ class HeldLine {
 
   void PrintFile(Printer& printer) {
     if (in_file_ == 0) return;
-    Rewind();
+    // A file that cannot be read back costs that part of this line, never the rest.
+    bool readable = Rewind();
     buffer_.resize(kReadBackSize);
-    for (std::uint64_t left = in_file_; left > 0 && !failed_;) {
+    for (std::uint64_t left = in_file_; left > 0 && readable;) {
       const std::size_t want =
           static_cast<std::size_t>(std::min<std::uint64_t>(left, kReadBackSize));
       const std::size_t got = std::fread(buffer_.data(), 1, want, file_.get());
-      // A file that cannot be read back costs that part of this line, never the rest.
-      failed_ = got != want;
+      readable = got == want;
       printer.Append(std::string_view(buffer_.data(), got));
       left -= got;
     }
   }
 
-  // The next read, or the next line's first write, starts at the file's beginning.
-  void Rewind() { failed_ = failed_ || std::fseek(file_.get(), 0, SEEK_SET) != 0; }
+  // The next read, or the next line's first write, starts at the file's beginning; a file
+  // that cannot go back there takes no more writes.
+  bool Rewind() {
+    const bool rewound = std::fseek(file_.get(), 0, SEEK_SET) == 0;
+    failed_ = failed_ || !rewound;
+    return rewound;
+  }
 
   std::size_t limit_;
   std::string memory_;
