@@ -190,9 +190,9 @@ class Bench:
             argv[0] = shutil.which(argv[0]) or argv[0]
             variants.append((name, (argv, None)))
         figures = self.compare(variants, self.rounds(runs), 1)
-        return {name: figures[name] + (page_size(outputs[name]),
-                                       os.path.getsize(outputs[name]))
-                for name in figures}
+        return {name: figures[name] + (page_size(out), os.path.getsize(out)
+                                       if os.path.exists(out) else 0)
+                for name, out in outputs.items()}
 
 
 def page_size(pdf):
