@@ -22,7 +22,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 as_root apt-get update -q
 as_root apt-get install -y -q --no-install-recommends "${conversion[@]}" \
-  clang libclang-rt-14-dev valgrind googletest libgtest-dev libbenchmark-dev \
+  clang libclang-rt-14-dev valgrind googletest libgtest-dev \
   g++-mingw-w64-i686 wine wine32:i386 \
   7zip wget qpdf python3 \
-  gnuplot-nox
+  gnuplot-nox librsvg2-bin python3-cairosvg

@@ -2,15 +2,19 @@
 // converter reports its progress, and a small PDF-like output file with the producer text
 // near its end.
 //
-//   bench_converter [--bytes N] [-o FILE] [anything else, ignored]
+//   bench_converter [--bytes N] [--one-line] [--pause-ms MS] [-o FILE] [anything else, ignored]
 //
 // The log is formatted line by line (as a converter's logger does) and written in large
 // pieces. One line in 40 is a warning, one in 97 names a tool, one in 13 ends in a carriage
 // return, so that every branch of a rebranding filter has work. Exactly N bytes are written.
+// --one-line joins the log into one line (its line ends become spaces, but for the last);
+// --pause-ms writes the first line alone and then waits, as a converter does while it works.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -31,7 +35,7 @@ int FormatLine(unsigned long number, char* line, std::size_t size) {
                        number / 200 + 1, number % 200, (number * 7919) % 100000, ending);
 }
 
-bool WriteLog(unsigned long long total) {
+bool WriteLog(unsigned long long total, bool one_line, long pause_ms) {
   static char block[1 << 16];
   std::size_t used = 0;
   char line[256];
@@ -39,7 +43,7 @@ bool WriteLog(unsigned long long total) {
     int length = FormatLine(number, line, sizeof line);
     if (length <= 0) return false;
     std::size_t take = static_cast<std::size_t>(length) < total ? length : total;
-    line[take - 1] = '\n';  // The last line is cut short but still ends.
+    line[take - 1] = one_line && take < total ? ' ' : '\n';  // The last line still ends.
     if (used + take > sizeof block) {
       if (std::fwrite(block, 1, used, stdout) != used) return false;
       used = 0;
@@ -47,6 +51,11 @@ bool WriteLog(unsigned long long total) {
     std::memcpy(block + used, line, take);
     used += take;
     total -= take;
+    if (number == 1 && pause_ms > 0) {
+      if (std::fwrite(block, 1, used, stdout) != used || std::fflush(stdout) != 0) return false;
+      used = 0;
+      std::this_thread::sleep_for(std::chrono::milliseconds(pause_ms));
+    }
   }
   return std::fwrite(block, 1, used, stdout) == used && std::fflush(stdout) == 0;
 }
@@ -67,12 +76,17 @@ bool WriteOutputFile(const char* path) {
 
 int main(int argc, char** argv) {
   unsigned long long bytes = 0;
+  bool one_line = false;
+  long pause_ms = 0;
   const char* output = nullptr;
-  for (int i = 1; i + 1 < argc; ++i) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--one-line") == 0) one_line = true;
+    if (i + 1 == argc) break;
     if (std::strcmp(argv[i], "--bytes") == 0) bytes = std::strtoull(argv[i + 1], nullptr, 10);
+    if (std::strcmp(argv[i], "--pause-ms") == 0) pause_ms = std::strtol(argv[i + 1], nullptr, 10);
     if (std::strcmp(argv[i], "-o") == 0) output = argv[i + 1];
   }
-  if (!WriteLog(bytes)) return 2;
+  if (!WriteLog(bytes, one_line, pause_ms)) return 2;
   if (output != nullptr && !WriteOutputFile(output)) return 3;
   return 0;
 }

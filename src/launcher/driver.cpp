@@ -77,8 +77,12 @@ int RunLauncher(const std::vector<std::string>& arguments) {
   std::string argument_string = BuildArgumentString(parsed.argument_list);
   LogDebug("[Cmd] %s\n", argument_string.c_str());
   platform::FileState before = platform::ReadFileState(parsed.output_file_name);
-  std::string captured = RunConverter(argument_string);
-  if (!captured.empty()) ShowConverterOutput(std::move(captured));
+  // The output is shown as it comes; a converter that writes nothing leaves no frame.
+  ConsoleFilter filter(stdout);
+  RunConverter(argument_string, [&filter](const char* data, std::size_t size) {
+    filter.Feed({data, size});
+  });
+  filter.Finish();
   return ReportOutputFile(parsed.output_file_name, before);
 }
 

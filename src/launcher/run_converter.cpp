@@ -7,18 +7,16 @@
 
 namespace tolvarine {
 
-std::string RunConverter(const std::string& argument_string) {
-  if (argument_string.empty()) return std::string();
+bool RunConverter(const std::string& argument_string, const platform::OutputSink& sink) {
+  if (argument_string.empty()) return false;
   std::string command_template = ReadConfigString(kConfigSection, kRunExeKey, "");
-  if (command_template.empty()) return std::string();
+  if (command_template.empty()) return false;
   std::string java_executable;
   if (TemplateNeedsJava(command_template)) ResolveJavaExecutable(java_executable);
   std::string command_line =
       ExpandCommandTemplate(command_template, LauncherDirectory(), java_executable) + " " +
       argument_string;
-  std::string output;
-  RunCaptured(command_line, output);  // A child that cannot start leaves the text empty.
-  return output;
+  return RunCaptured(command_line, sink);
 }
 
 }  // namespace tolvarine

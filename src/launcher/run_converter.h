@@ -4,11 +4,13 @@
 
 #include <string>
 
+#include "platform/platform.h"
+
 namespace tolvarine {
 
 /// Builds the converter's command line from the configuration and `argument_string`, runs
-/// it, and returns everything it wrote; empty when nothing was run.
-std::string RunConverter(const std::string& argument_string);
+/// it, and hands `sink` everything it writes as it comes; false when nothing was run.
+bool RunConverter(const std::string& argument_string, const platform::OutputSink& sink);
 
 }  // namespace tolvarine
 

@@ -2,16 +2,12 @@
 
 #include <algorithm>
 #include <array>
-#include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <iterator>
-#include <optional>
-#include <utility>
-#include <vector>
-
-#include "output/text.h"
+#include <new>
+#include <stdexcept>
+#include <string>
 
 namespace tolvarine {
 
@@ -22,22 +18,23 @@ struct RebrandPair {
   std::string_view replacement;
 };
 
-// Applied in this order, each to the whole text, so a later pair sees what earlier ones wrote.
+// Applied in this order, each to the whole output, so a later pair sees what earlier ones wrote.
 constexpr RebrandPair kRebrandPairs[] = {
     {"cpdf", "quillorand"},
     {"coherentpdf", "Quorvex"},
     {"tabula", "Quorvex"},
     {"Gnumeric", "Tolvarine"},
 };
+constexpr std::size_t kPassCount = std::size(kRebrandPairs);
 constexpr std::string_view kWarningMarker = "WARNING **:";
 constexpr std::string_view kHeader = "[Message]\n============================\n";
 constexpr std::string_view kFooter = "============================\n";
-constexpr std::size_t kFlushSize = 64 * 1024;
+constexpr std::size_t kPrintBufferSize = 64 * 1024;
+constexpr std::size_t kReadBackSize = 64 * 1024;
 
-// No search text or replacement holds a line feed, so no replacement ever reaches across
-// lines or makes new ones, and rebranding each line on its own gives what the passes over the
-// whole text give. That lets the filter work through the text one line at a time, with neither
-// a rebranded copy of the whole text nor a list of its lines.
+// No search text, replacement or marker holds a line feed, so no replacement reaches across
+// lines or makes new ones: a pass never has to hold back a line end, and each line can be
+// judged and printed as soon as its line feed has come through the passes.
 constexpr bool HoldsLineFeed(std::string_view text) {
   return text.find('\n') != std::string_view::npos;
 }
@@ -48,321 +45,285 @@ constexpr bool RebrandingStaysWithinLines() {
       return false;
     }
   }
-  return !HoldsLineFeed(kWarningMarker);
+  return !kWarningMarker.empty() && !HoldsLineFeed(kWarningMarker);
 }
 
-static_assert(RebrandingStaysWithinLines(), "the filter rebrands one line at a time");
-
-// Where the scan must look closer: the first two bytes of a search text or of the warning
-// marker, and the bytes that are never printed (carriage returns, and zero bytes, which the
-// capture drops as well and which would otherwise reach the console). Spelled out rather than
-// read from the table, so that the compiler can test many bytes at once; the assertion below
-// keeps the two in step.
-constexpr bool IsStop(unsigned char byte, unsigned char next) {
-  return ((byte == 'c') & ((next == 'p') | (next == 'o'))) | ((byte == 't') & (next == 'a')) |
-         ((byte == 'G') & (next == 'n')) | ((byte == 'W') & (next == 'A')) | (byte == '\r') |
-         (byte == '\0');
-}
-
-constexpr bool StopsAtTheStartOf(std::string_view text) {
-  return text.size() >= 2 &&
-         IsStop(static_cast<unsigned char>(text[0]), static_cast<unsigned char>(text[1]));
-}
-
-constexpr bool StopsAtEverySearchText() {
-  for (const RebrandPair& pair : kRebrandPairs) {
-    if (!StopsAtTheStartOf(pair.search)) return false;
-  }
-  return StopsAtTheStartOf(kWarningMarker);
-}
-
-static_assert(StopsAtEverySearchText(), "IsStop must stop where each search text begins");
-
-// Finds the stops of a text in order. Each block of bytes is judged at once, so that the
-// long stretches of a converter's output without a stop cost little.
-class StopScanner {
- public:
-  explicit StopScanner(std::string_view text)
-      : bytes_(reinterpret_cast<const unsigned char*>(text.data())), size_(text.size()) {}
-
-  /// The first stop at or after `from`, or the text's size when there is none. Calls ask for
-  /// positions that never go back.
-  std::size_t NextFrom(std::size_t from) {
-    if (!found_ || *found_ < from) found_ = Find(from);
-    return *found_;
-  }
-
- private:
-  static constexpr std::size_t kBlock = 64;
-
-  std::size_t Find(std::size_t from) {
-    for (;;) {
-      const std::size_t block_end = block_start_ + block_length_;
-      if (from >= block_start_ && from < block_end) {
-        const void* hit = std::memchr(flags_ + (from - block_start_), 1, block_end - from);
-        if (hit != nullptr) return block_start_ + (static_cast<const unsigned char*>(hit) - flags_);
-        from = block_end;
-      }
-      if (from >= size_) return size_;
-      // Blocks without a stop are passed over without looking at their flags.
-      while (!JudgeBlock(from)) {
-        from += block_length_;
-        if (from >= size_) return size_;
-      }
-    }
-  }
-
-  // Fills flags_ for the block at `start`; true when it holds a stop. A byte is judged with
-  // the one after it, the text's last byte with a zero.
-  bool JudgeBlock(std::size_t start) {
-    block_start_ = start;
-    unsigned char any = 0;
-    if (size_ - start > kBlock) {
-      block_length_ = kBlock;
-      const unsigned char* bytes = bytes_ + start;
-      // Judged into a local array, which cannot overlap the text, so the loop can be vectorised.
-      unsigned char flags[kBlock];
-      for (std::size_t i = 0; i < kBlock; ++i) {
-        flags[i] = IsStop(bytes[i], bytes[i + 1]);
-        any |= flags[i];
-      }
-      if (any != 0) std::memcpy(flags_, flags, kBlock);
-      return any != 0;
-    }
-    block_length_ = size_ - start;
-    for (std::size_t i = 0; i < block_length_; ++i) {
-      const std::size_t at = start + i;
-      flags_[i] = IsStop(bytes_[at], at + 1 < size_ ? bytes_[at + 1] : 0);
-      any |= flags_[i];
-    }
-    return any != 0;
-  }
-
-  const unsigned char* bytes_;
-  std::size_t size_;
-  std::optional<std::size_t> found_;
-  std::size_t block_start_ = 0;
-  std::size_t block_length_ = 0;
-  unsigned char flags_[kBlock] = {};
-};
+static_assert(RebrandingStaysWithinLines(), "the filter prints each line once it is complete");
 
 // Gathers what is printed and hands it on in large writes.
 class Printer {
  public:
-  explicit Printer(std::FILE* out) : out_(out) { buffer_.reserve(kFlushSize); }
-  Printer(const Printer&) = delete;
-  Printer& operator=(const Printer&) = delete;
-  ~Printer() { Flush(); }
+  explicit Printer(std::FILE* out) : out_(out) { buffer_.reserve(kPrintBufferSize); }
 
   void Append(std::string_view bytes) {
-    if (bytes.empty()) return;
-    written_ += bytes.size();
-    if (buffer_.size() + bytes.size() <= kFlushSize) {
-      buffer_.append(bytes);
-      return;
+    if (buffer_.size() + bytes.size() > kPrintBufferSize) {
+      WriteBuffer();
+      if (bytes.size() >= kPrintBufferSize) return Write(bytes);
     }
-    Flush();
-    if (bytes.size() >= kFlushSize) {
-      Write(bytes);
-    } else {
-      buffer_.append(bytes);
-    }
+    buffer_.append(bytes);
   }
 
-  /// How many bytes were appended so far.
-  std::uint64_t written() const { return written_; }
+  /// Hands everything appended so far to the console now.
+  void Flush() {
+    WriteBuffer();
+    if (!unflushed_) return;
+    unflushed_ = false;
+    static_cast<void>(std::fflush(out_));  // Same as a failed write below.
+  }
 
  private:
-  void Flush() {
+  void WriteBuffer() {
     Write(buffer_);
     buffer_.clear();
   }
 
   void Write(std::string_view bytes) {
+    if (bytes.empty()) return;
+    unflushed_ = true;
     // A console or pipe that refuses output leaves nothing to be done about it here: the run
     // goes on to its report, as every other step does.
-    if (!bytes.empty()) static_cast<void>(std::fwrite(bytes.data(), 1, bytes.size(), out_));
+    static_cast<void>(std::fwrite(bytes.data(), 1, bytes.size(), out_));
   }
 
   std::FILE* out_;
   std::string buffer_;
-  std::uint64_t written_ = 0;
+  bool unflushed_ = false;
 };
 
-bool IsRemoved(char byte) { return byte == '\r' || byte == '\0'; }
+struct FileCloser {
+  // A temporary file that is going away: nothing of it is read after this.
+  void operator()(std::FILE* file) const { static_cast<void>(std::fclose(file)); }
+};
 
-// `at` is a stop, so text[at] exists; looking at it first spares most comparisons.
-bool StartsAt(std::string_view text, std::size_t at, std::string_view search) {
-  return text[at] == search[0] && text.compare(at, search.size(), search) == 0;
-}
-
-// In rising precedence: a line that names a tool is judged only after rebranding.
-enum class LineKind { kPlain, kHasRemovedBytes, kWarning, kNamesATool };
-
-// What the line from `start` to `end` in `text` needs before it is printed.
-LineKind Examine(std::string_view text, std::size_t start, std::size_t end, StopScanner& stops) {
-  LineKind kind = LineKind::kPlain;
-  for (std::size_t at = stops.NextFrom(start); at < end; at = stops.NextFrom(at + 1)) {
-    for (const RebrandPair& pair : kRebrandPairs) {
-      if (StartsAt(text, at, pair.search)) return LineKind::kNamesATool;
-    }
-    if (StartsAt(text, at, kWarningMarker)) {
-      kind = LineKind::kWarning;
-    } else if (IsRemoved(text[at]) && kind == LineKind::kPlain) {
-      kind = LineKind::kHasRemovedBytes;
-    }
-  }
-  return kind;
-}
-
-void AppendWithoutRemovedBytes(std::string_view line, Printer& printer) {
-  std::size_t run_start = 0;
-  for (std::size_t at = 0; at < line.size(); ++at) {
-    if (!IsRemoved(line[at])) continue;
-    printer.Append(line.substr(run_start, at - run_start));
-    run_start = at + 1;
-  }
-  printer.Append(line.substr(run_start));
-}
-
-// A line that names a tool goes through the rebranding passes one after the other, as the whole
-// text would, on a copy of that line only.
-void PrintRebranded(std::string_view line, Printer& printer, std::string& copy) {
-  static const std::string kCarriageReturn = "\r";
-  static const std::string kZeroByte(1, '\0');
-  static const std::string kNothing;
-  static const std::vector<std::pair<std::string, std::string>> kPairs = [] {
-    std::vector<std::pair<std::string, std::string>> pairs;
-    for (const RebrandPair& pair : kRebrandPairs) pairs.emplace_back(pair.search, pair.replacement);
-    return pairs;
-  }();
-  copy.assign(line);
-  for (const auto& [search, replacement] : kPairs) ReplaceAll(copy, search, replacement);
-  if (copy.find(kWarningMarker) != std::string::npos) return;
-  ReplaceAll(copy, kCarriageReturn, kNothing);
-  ReplaceAll(copy, kZeroByte, kNothing);
-  if (copy.empty()) return;
-  printer.Append(copy);
-  printer.Append("\n");
-}
-
-using PieceSink = std::function<void(std::string_view)>;
-
-// One rebranding pass over a text that arrives in pieces: what it hands on, put together, is
-// what ReplaceAll makes of the whole text. It holds back only the few last bytes that may
-// begin an occurrence.
-class StreamingReplace {
+// What is shown of the line being gathered: in memory up to a limit, the rest in a temporary
+// file, so that a line of any length costs no more memory than the limit. Where no temporary
+// file can be had, or a write to it fails, what follows stays in memory as far as it fits.
+class HeldLine {
  public:
-  StreamingReplace(const RebrandPair& pair, PieceSink next) : pair_(pair), next_(std::move(next)) {}
+  explicit HeldLine(std::size_t limit) : limit_(limit) {}
 
-  void Feed(std::string_view piece) {
-    pending_.append(piece);
-    const std::string_view search = pair_.search;
-    std::size_t start = 0;
-    for (std::size_t at = pending_.find(search); at != std::string::npos;
-         at = pending_.find(search, start)) {
-      next_(std::string_view(pending_).substr(start, at - start));
-      next_(pair_.replacement);
-      start = at + search.size();
+  bool empty() const { return memory_.empty() && in_file_ == 0; }
+
+  void Append(std::string_view bytes) {
+    if (memory_.size() + bytes.size() > limit_ && HasFile()) {
+      memory_.erase(0, WriteToFile(memory_));
+      if (memory_.empty()) bytes.remove_prefix(WriteToFile(bytes));
     }
-    const std::size_t held = search.size() - 1;
-    const std::size_t keep_from =
-        std::max(start, pending_.size() > held ? pending_.size() - held : 0);
-    next_(std::string_view(pending_).substr(start, keep_from - start));
-    pending_.erase(0, keep_from);
+    // Without a temporary file, memory may not hold a huge line: what came first is kept.
+    try {
+      memory_.append(bytes);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
   }
 
-  void Finish() {
-    next_(pending_);
-    pending_.clear();
+  /// Prints the line and starts an empty one.
+  void PrintTo(Printer& printer) {
+    PrintFile(printer);
+    printer.Append(memory_);
+    Clear();
+  }
+
+  /// Starts an empty line.
+  void Clear() {
+    memory_.clear();
+    if (in_file_ > 0) Rewind();
+    in_file_ = 0;
   }
 
  private:
-  RebrandPair pair_;
-  PieceSink next_;
-  std::string pending_;
-};
-
-// Hands `sink` the line rebranded by all passes in their order, a piece at a time.
-void RebrandInPieces(std::string_view line, const PieceSink& sink) {
-  constexpr std::size_t kPassCount = std::size(kRebrandPairs);
-  std::vector<StreamingReplace> passes;
-  passes.reserve(kPassCount);  // No reallocation: each pass holds a pointer to the next.
-  for (std::size_t i = kPassCount; i-- > 0;) {
-    StreamingReplace* next = passes.empty() ? nullptr : &passes.back();
-    passes.emplace_back(
-        kRebrandPairs[i],
-        next == nullptr ? sink : PieceSink([next](std::string_view piece) { next->Feed(piece); }));
-  }
-  // passes.back() is the first pass.
-  constexpr std::size_t kPiece = 64 * 1024;
-  for (std::size_t at = 0; at < line.size(); at += kPiece)
-    passes.back().Feed(line.substr(at, kPiece));
-  for (std::size_t i = kPassCount; i-- > 0;) passes[i].Finish();
-}
-
-// PrintRebranded for a line too long to copy: one run through the passes to judge the line,
-// and one to print it.
-void PrintRebrandedInPieces(std::string_view line, Printer& printer) {
-  const std::size_t held = kWarningMarker.size() - 1;
-  std::string tail;
-  bool warning = false;
-  bool shows_something = false;
-  RebrandInPieces(line, [&](std::string_view piece) {
-    if (warning || piece.empty()) return;
-    tail.append(piece);
-    warning = tail.find(kWarningMarker) != std::string::npos;
-    if (tail.size() > held) tail.erase(0, tail.size() - held);
-    for (char byte : piece) shows_something |= !IsRemoved(byte);
-  });
-  if (warning || !shows_something) return;
-  RebrandInPieces(
-      line, [&printer](std::string_view piece) { AppendWithoutRemovedBytes(piece, printer); });
-  printer.Append("\n");
-}
-
-// Blank lines (nothing left once carriage returns are gone) and warning lines are not shown.
-void PrintLine(std::string_view line, LineKind kind, Printer& printer, std::string& copy,
-               std::size_t copy_limit) {
-  if (kind == LineKind::kNamesATool) {
-    if (line.size() > copy_limit) {
-      PrintRebrandedInPieces(line, printer);
-    } else {
-      PrintRebranded(line, printer, copy);
+  bool HasFile() {
+    if (failed_) return false;
+    if (file_ == nullptr) {
+      file_.reset(std::tmpfile());
+      // Unbuffered: every write is at least the limit's size, and a count that fwrite reports
+      // is then what the file holds.
+      failed_ = file_ == nullptr || std::setvbuf(file_.get(), nullptr, _IONBF, 0) != 0;
     }
-    return;
+    return !failed_;
   }
-  if (kind == LineKind::kWarning) return;
-  const std::uint64_t before = printer.written();
-  if (kind == LineKind::kPlain) {
-    printer.Append(line);
-  } else {
-    AppendWithoutRemovedBytes(line, printer);
+
+  // How many of `bytes` the file took, behind what it holds.
+  std::size_t WriteToFile(std::string_view bytes) {
+    if (failed_ || bytes.empty()) return 0;
+    const std::size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file_.get());
+    in_file_ += written;
+    failed_ = written != bytes.size();
+    return written;
   }
-  if (printer.written() != before) printer.Append("\n");
-}
+
+  void PrintFile(Printer& printer) {
+    if (in_file_ == 0) return;
+    // A file that cannot be read back costs that part of this line, never the rest.
+    bool readable = Rewind();
+    buffer_.resize(kReadBackSize);
+    for (std::uint64_t left = in_file_; left > 0 && readable;) {
+      const std::size_t want =
+          static_cast<std::size_t>(std::min<std::uint64_t>(left, kReadBackSize));
+      const std::size_t got = std::fread(buffer_.data(), 1, want, file_.get());
+      readable = got == want;
+      printer.Append(std::string_view(buffer_.data(), got));
+      left -= got;
+    }
+  }
+
+  // The next read, or the next line's first write, starts at the file's beginning; a file
+  // that cannot go back there takes no more writes.
+  bool Rewind() {
+    const bool rewound = std::fseek(file_.get(), 0, SEEK_SET) == 0;
+    failed_ = failed_ || !rewound;
+    return rewound;
+  }
+
+  std::size_t limit_;
+  std::string memory_;
+  std::unique_ptr<std::FILE, FileCloser> file_;
+  std::uint64_t in_file_ = 0;
+  bool failed_ = false;
+  std::string buffer_;
+};
 
 }  // namespace
 
-void WriteConverterOutput(std::string_view captured, std::FILE* out) {
-  WriteConverterOutput(captured, out, kRebrandCopyLimit);
-}
+// The stages the output goes through: zero bytes dropped, the rebranding passes, the lines
+// judged and printed.
+class ConsoleFilter::Stages {
+ public:
+  Stages(std::FILE* out, std::size_t held_in_memory) : printer_(out), line_(held_in_memory) {}
 
-void WriteConverterOutput(std::string_view captured, std::FILE* out, std::size_t copy_limit) {
-  Printer printer(out);
-  printer.Append(kHeader);
-  StopScanner stops(captured);
-  std::string copy;
-  for (std::size_t start = 0; start < captured.size();) {
-    std::size_t end = captured.find('\n', start);
-    if (end == std::string_view::npos) end = captured.size();
-    const LineKind kind = Examine(captured, start, end, stops);
-    PrintLine(captured.substr(start, end - start), kind, printer, copy, copy_limit);
-    start = end + 1;
+  void Feed(std::string_view piece) {
+    while (!piece.empty()) {
+      const void* zero = std::memchr(piece.data(), '\0', piece.size());
+      const std::size_t run =
+          zero == nullptr ? piece.size() : static_cast<const char*>(zero) - piece.data();
+      if (run > 0) {
+        Frame();
+        Rebrand(0, piece.substr(0, run));
+      }
+      piece.remove_prefix(std::min(run + 1, piece.size()));
+    }
+    printer_.Flush();
   }
-  printer.Append(kFooter);
-}
 
-void ShowConverterOutput(std::string captured) { WriteConverterOutput(captured, stdout); }
+  void Finish() {
+    if (!framed_) return;
+    for (std::size_t pass = 0; pass < kPassCount; ++pass) {
+      std::string rest;
+      rest.swap(passes_[pass].pending);
+      Rebrand(pass + 1, rest);
+    }
+    EndLine();
+    printer_.Append(kFooter);
+    printer_.Flush();
+    framed_ = false;
+  }
+
+ private:
+  struct Pass {
+    std::string pending;  // the last bytes, which the next piece may make an occurrence
+    std::string out;
+  };
+
+  void Frame() {
+    if (framed_) return;
+    framed_ = true;
+    printer_.Append(kHeader);
+  }
+
+  // Pass `index` over the next piece of its text; what it gives on, put together, is what one
+  // ReplaceAll makes of the whole text.
+  void Rebrand(std::size_t index, std::string_view text) {
+    if (index == kPassCount) return TakeLines(text);
+    const RebrandPair& pair = kRebrandPairs[index];
+    std::string& pending = passes_[index].pending;
+    std::string& out = passes_[index].out;
+    pending.append(text);
+    out.clear();
+    std::size_t start = 0;
+    for (std::size_t at = pending.find(pair.search); at != std::string::npos;
+         at = pending.find(pair.search, start)) {
+      out.append(pending, start, at - start).append(pair.replacement);
+      start = at + pair.search.size();
+    }
+    std::size_t keep_from =
+        pending.size() - std::min(pending.size() - start, pair.search.size() - 1);
+    for (std::size_t at = pending.size(); at > keep_from; --at) {
+      if (pending[at - 1] == '\n') keep_from = at;
+    }
+    out.append(pending, start, keep_from - start);
+    pending.erase(0, keep_from);
+    Rebrand(index + 1, out);
+  }
+
+  void TakeLines(std::string_view text) {
+    for (;;) {
+      const std::size_t end = text.find('\n');
+      AddToLine(text.substr(0, end));
+      if (end == std::string_view::npos) return;
+      EndLine();
+      text.remove_prefix(end + 1);
+    }
+  }
+
+  void AddToLine(std::string_view part) {
+    if (line_is_warning_ || part.empty()) return;
+    if (HoldsMarker(part)) {
+      line_is_warning_ = true;
+      line_.Clear();
+      return;
+    }
+    // Carriage returns are never shown, wherever they stand in a line.
+    while (!part.empty()) {
+      const void* found = std::memchr(part.data(), '\r', part.size());
+      const std::size_t run =
+          found == nullptr ? part.size() : static_cast<const char*>(found) - part.data();
+      line_.Append(part.substr(0, run));
+      part.remove_prefix(std::min(run + 1, part.size()));
+    }
+  }
+
+  // Whether the marker ends in `part` of the current line; keeps the line's last bytes, in
+  // which a marker that the next part completes would begin.
+  bool HoldsMarker(std::string_view part) {
+    const std::size_t held = kWarningMarker.size() - 1;
+    line_tail_.append(part.substr(0, held));
+    const bool found = line_tail_.find(kWarningMarker) != std::string::npos ||
+                       part.find(kWarningMarker) != std::string_view::npos;
+    const std::size_t keep = std::min(line_tail_.size(), held);
+    if (part.size() >= held) {
+      line_tail_.assign(part.substr(part.size() - held));
+    } else {
+      line_tail_.erase(0, line_tail_.size() - keep);
+    }
+    return found;
+  }
+
+  // Lines that hold the marker, and blank ones, are not shown.
+  void EndLine() {
+    if (!line_is_warning_ && !line_.empty()) {
+      line_.PrintTo(printer_);
+      printer_.Append("\n");
+    }
+    line_.Clear();
+    line_is_warning_ = false;
+    line_tail_.clear();
+  }
+
+  Printer printer_;
+  HeldLine line_;
+  std::array<Pass, kPassCount> passes_;
+  bool framed_ = false;
+  bool line_is_warning_ = false;
+  std::string line_tail_;
+};
+
+ConsoleFilter::ConsoleFilter(std::FILE* out, std::size_t held_in_memory)
+    : stages_(std::make_unique<Stages>(out, held_in_memory)) {}
+
+ConsoleFilter::~ConsoleFilter() = default;
+
+void ConsoleFilter::Feed(std::string_view piece) { stages_->Feed(piece); }
+
+void ConsoleFilter::Finish() { stages_->Finish(); }
 
 }  // namespace tolvarine

@@ -1,30 +1,42 @@
-// The converter's console output as the user sees it: rebranded, filtered and framed.
+// The converter's console output as the user sees it: rebranded, filtered and framed, shown
+// piece by piece as the converter writes it.
 #ifndef TOLVARINE_OUTPUT_CONSOLE_FILTER_H_
 #define TOLVARINE_OUTPUT_CONSOLE_FILTER_H_
 
 #include <cstddef>
 #include <cstdio>
-#include <string>
+#include <memory>
 #include <string_view>
 
 namespace tolvarine {
 
-/// Prints the converter's captured output between framing lines on standard output.
-void ShowConverterOutput(std::string captured);
+/// How much of one line the filter holds in memory; the rest of a longer line waits in a
+/// temporary file until the line is complete.
+inline constexpr std::size_t kLineHeldInMemory = 1 << 20;
 
-/// Writes to `out` the header, then each line of `captured` with the tool names replaced by
-/// the product's words, unless it holds the warning marker or nothing is left of it once its
-/// carriage returns (and any zero bytes) are removed, each ended by a line feed, then the
-/// footer. Holds no copy of the text and no list of its lines.
-void WriteConverterOutput(std::string_view captured, std::FILE* out);
+/// Shows the converter's output on `out` as it arrives. The whole output, with its zero bytes
+/// dropped, has the tool names replaced by the product's words; each of its lines that holds
+/// the warning marker, or nothing once its carriage returns are removed, is dropped; the rest
+/// is printed line by line, each ended by a line feed, between the opening and the closing
+/// framing lines. An output without any other byte than zero bytes prints nothing at all.
+/// How the output is cut into pieces changes nothing of what is printed.
+class ConsoleFilter {
+ public:
+  /// `held_in_memory` is how much of one line stays in memory (tests choose small values).
+  explicit ConsoleFilter(std::FILE* out, std::size_t held_in_memory = kLineHeldInMemory);
+  ConsoleFilter(const ConsoleFilter&) = delete;
+  ConsoleFilter& operator=(const ConsoleFilter&) = delete;
+  ~ConsoleFilter();
 
-/// Lines longer than this that name a tool are rebranded piece by piece as they are printed,
-/// never copied whole: a 32-bit launcher may hold a huge output but not a second copy of it.
-inline constexpr std::size_t kRebrandCopyLimit = 16 * 1024 * 1024;
+  /// Takes the next piece of the output and prints, at once, every line it completes.
+  void Feed(std::string_view piece);
+  /// The output has ended: prints its last line (one without a line end) and the closing line.
+  void Finish();
 
-/// WriteConverterOutput with lines longer than `copy_limit` bytes rebranded without a copy;
-/// what is written is the same for every limit.
-void WriteConverterOutput(std::string_view captured, std::FILE* out, std::size_t copy_limit);
+ private:
+  class Stages;
+  std::unique_ptr<Stages> stages_;
+};
 
 }  // namespace tolvarine
 

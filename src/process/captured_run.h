@@ -1,16 +1,19 @@
-// Running a child with its standard output and standard error captured into one text.
+// Running a child with its standard output and standard error captured into one stream.
 #ifndef TOLVARINE_PROCESS_CAPTURED_RUN_H_
 #define TOLVARINE_PROCESS_CAPTURED_RUN_H_
 
 #include <string>
 
+#include "platform/platform.h"
+
 namespace tolvarine {
 
 /// Runs `command_line` (program found as the system finds it, on PATH included) with no
-/// standard input, appends everything it writes on both streams to `output` (zero bytes
-/// dropped), and returns once it has ended. False, `output` unchanged, when it cannot start.
-/// When memory cannot hold more, `output` keeps what came first and the rest is read and
-/// dropped.
+/// standard input, hands `sink` everything it writes on both streams, piece by piece as it
+/// comes, and returns once it has ended. False, `sink` never called, when it cannot start.
+bool RunCaptured(const std::string& command_line, const platform::OutputSink& sink);
+
+/// RunCaptured for a short output wanted whole: appends it to `output`, zero bytes dropped.
 bool RunCaptured(const std::string& command_line, std::string& output);
 
 }  // namespace tolvarine

@@ -14,6 +14,7 @@
 //   abort                end abnormally (SIGABRT on POSIX)
 //   warnings:N           write N lines of 1024 bytes each that hold the warning marker
 //   fill:N:HH            write N bytes of the value HH (two hex digits), a block at a time
+//   gate:PATH            wait until the test releases the gate (a named pipe) at PATH
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -120,6 +121,13 @@ void WriteFill(const std::string& fill) {
   std::fflush(stdout);
 }
 
+void WaitAtGate(const std::string& path) {
+  std::FILE* gate = std::fopen(path.c_str(), "rb");
+  if (gate == nullptr) std::exit(102);
+  std::fgetc(gate);  // The test's release: the end of the gate, or an error.
+  std::fclose(gate);
+}
+
 void Act(const std::string& action) {
   std::size_t colon = action.find(':');
   std::string name = action.substr(0, colon);
@@ -148,6 +156,8 @@ void Act(const std::string& action) {
     WriteWarnings(value);
   else if (name == "fill")
     WriteFill(value);
+  else if (name == "gate")
+    WaitAtGate(value);
   else
     std::exit(100);  // An action the tests do not know: fail loudly.
 }
