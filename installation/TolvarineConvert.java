@@ -92,7 +92,9 @@ public final class TolvarineConvert {
       return;
     }
     System.out.println("Converting " + options.input + " to " + options.output);
+    Path font_cache_folder = FontCacheFolderOfOurOwn();
     String failure = Convert(options);
+    RemoveTree(font_cache_folder);
     if (failure != null) {
       System.err.println(failure);
       System.exit(kFailed);
@@ -490,6 +492,40 @@ public final class TolvarineConvert {
 
   // The parts of Batik and FOP that log (missing glyphs, font detection) must not reach the
   // user: their findings either do not matter or end the conversion with a message.
+  // FOP keeps its font cache in ~/.fop. Where that cannot be written it writes into a .fop
+  // folder of the shared temporary folder, where another user may have put a link in its way,
+  // and without a home folder it reads and writes ".fop" in the current folder, among the
+  // user's drawings. The cache then goes to a folder of this run's own (the user's alone),
+  // removed at the end. Null when the user's own folder serves.
+  static Path FontCacheFolderOfOurOwn() {
+    try {
+      Path cache = Paths.get(System.getProperty("user.home", ""), ".fop").toAbsolutePath();
+      boolean usable = Files.exists(cache) ? Files.isWritable(cache)
+                                           : Files.isWritable(cache.getParent());
+      if (usable) return null;
+      Path own = Files.createTempDirectory("tolvarine-fonts-");
+      System.setProperty("user.home", own.toString());
+      return own;
+    } catch (IOException | RuntimeException e) {
+      return null;  // No folder of our own: FOP's own choice stands.
+    }
+  }
+
+  static void RemoveTree(Path folder) {
+    if (folder == null) return;
+    try (java.util.stream.Stream<Path> entries = Files.walk(folder)) {
+      entries.sorted(java.util.Comparator.reverseOrder()).forEach(path -> {
+        try {
+          Files.deleteIfExists(path);
+        } catch (IOException e) {
+          // What cannot be removed stays in the user's own temporary folder: harmless.
+        }
+      });
+    } catch (IOException e) {
+      // As above.
+    }
+  }
+
   static void SilenceLogging() {
     System.setProperty("org.apache.commons.logging.Log",
         "org.apache.commons.logging.impl.NoOpLog");
