@@ -13,6 +13,7 @@ import java.awt.Color;
 import static java.nio.charset.StandardCharsets.UTF_8;
 
 import java.io.BufferedOutputStream;
+import java.io.File;
 import java.io.ByteArrayInputStream;
 import java.io.FilterOutputStream;
 import java.io.IOException;
@@ -48,6 +49,10 @@ import org.apache.fop.configuration.ConfigurationException;
 import org.apache.fop.configuration.DefaultConfigurationBuilder;
 import org.apache.fop.fonts.FontInfo;
 import org.apache.fop.fonts.FontTriplet;
+import org.apache.fop.fonts.autodetect.FontDirFinder;
+import org.apache.fop.fonts.autodetect.MacFontDirFinder;
+import org.apache.fop.fonts.autodetect.UnixFontDirFinder;
+import org.apache.fop.fonts.autodetect.WindowsFontDirFinder;
 import org.apache.fop.svg.PDFTranscoder;
 import org.w3c.dom.Document;
 import org.w3c.dom.Element;
@@ -92,6 +97,7 @@ public final class TolvarineConvert {
       return;
     }
     System.out.println("Converting " + options.input + " to " + options.output);
+    font_folders = FontFolders();  // before the home folder may be changed for the cache
     Path font_cache_folder = FontCacheFolderOfOurOwn();
     String failure = Convert(options);
     RemoveTree(font_cache_folder);
@@ -440,9 +446,17 @@ public final class TolvarineConvert {
   // subsets; a name with no installed stand-in keeps its base font.
   private static final class InstalledFontsTranscoder extends PDFTranscoder {
     InstalledFontsTranscoder() throws ConfigurationException {
+      // FOP's auto-detection also walks the current folder and everything below it, which in a
+      // home folder takes minutes (and never ends where a link leads back up). The machine's
+      // font folders, the ones auto-detection searches besides, are named instead.
       // Built from text: a configuration put together with addChild loses its children.
-      byte[] auto_detect = "<cfg><fonts><auto-detect/></fonts></cfg>".getBytes(UTF_8);
-      configure(new DefaultConfigurationBuilder().build(new ByteArrayInputStream(auto_detect)));
+      StringBuilder text = new StringBuilder("<cfg><fonts>");
+      for (File folder : font_folders) {
+        text.append("<directory recursive=\"true\">").append(EscapeXml(folder.getPath()))
+            .append("</directory>");
+      }
+      byte[] configuration = text.append("</fonts></cfg>").toString().getBytes(UTF_8);
+      configure(new DefaultConfigurationBuilder().build(new ByteArrayInputStream(configuration)));
     }
 
     @Override
@@ -454,6 +468,29 @@ public final class TolvarineConvert {
       }
       return super.createBridgeContext(version);
     }
+  }
+
+  private static List<File> font_folders = new ArrayList<>();
+
+  // The system's font folders and the user's own, those that exist.
+  static List<File> FontFolders() {
+    List<File> folders = new ArrayList<>();
+    String system = System.getProperty("os.name", "").toLowerCase(Locale.ROOT);
+    try {
+      FontDirFinder finder = system.startsWith("windows") ? new WindowsFontDirFinder()
+          : system.startsWith("mac") ? new MacFontDirFinder()
+                                     : new UnixFontDirFinder();
+      folders.addAll(finder.find());
+    } catch (IOException | RuntimeException e) {
+      // No system folder can be named: the user's own and FOP's base fonts remain.
+    }
+    File own = new File(System.getProperty("user.home", ""), ".local/share/fonts");
+    if (own.isDirectory() && !folders.contains(own)) folders.add(own);
+    return folders;
+  }
+
+  static String EscapeXml(String text) {
+    return text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;");
   }
 
   private static String FirstInstalled(FontInfo fonts, String[] families) {
