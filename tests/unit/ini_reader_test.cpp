@@ -15,25 +15,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Writes `bytes` to a file of its own and gives its path; "<none>": nothing is there, and
+// "<empty-path>": the empty path.
 class IniReader : public testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("tolvarine-ini-" + std::to_string(platform::CurrentProcessId()));
-    fs::create_directories(folder_);
-  }
-  void TearDown() override {
-    if (!HasFailure()) fs::remove_all(folder_);
-  }
-  // The file's path, with `bytes` in it ("<none>": nothing there; "<empty-path>": "").
+  void TearDown() override { fs::remove(path_); }
   std::string File(const std::string& bytes) {
     if (bytes == "<empty-path>") return "";
-    std::string path = (folder_ / "config.dat").string();
-    fs::remove(path);
-    if (bytes != "<none>") std::ofstream(path, std::ios::binary) << bytes;
-    return path;
+    fs::remove(path_);
+    if (bytes != "<none>") std::ofstream(path_, std::ios::binary) << bytes;
+    return path_;
   }
-  fs::path folder_;
+  const std::string path_ = unit::ScratchPath("ini");
 };
 
 TEST_F(IniReader, GivesWhatWindowsReaderGives) {
@@ -55,17 +48,6 @@ TEST_F(IniReader, PortableReaderPutsAValueTogetherAcrossReads) {
   std::string path = File("[f]\r\nk=" + filler + "\r\n[s]\r\nkey=" + value + "\r\n");
   EXPECT_EQ(platform::ReadProfileFile("s", "key", "d", 400, path), value);
   EXPECT_EQ(platform::ReadProfileFile("s", "key", "d", 100, path), value.substr(0, 99));
-}
-
-TEST(IniText, ByteOrderMarksDecide) {
-  using platform::DecodeProfileText;
-  EXPECT_EQ(DecodeProfileText("\xEF\xBB\xBFk=v"), "k=v");
-  EXPECT_EQ(DecodeProfileText(std::string("\xFF\xFE\xE9\0=\0\xAC\x20\x3D\xD8\x00\xDE\x3D\xD8", 14)),
-            "\xC3\xA9=\xE2\x82\xAC\xF0\x9F\x98\x80\xEF\xBF\xBD");
-  EXPECT_EQ(DecodeProfileText(std::string("\xFE\xFF\0k\0", 5)), "k");
-  EXPECT_EQ(DecodeProfileText("\xFF\xFF\xE9"), "\xFF\xFF\xE9");
-  EXPECT_EQ(platform::FindProfileValue("[s]\nk\n", "s", "k"), std::nullopt);
-  EXPECT_EQ(platform::FindProfileValue("[s]\nk=\n", "s", "k"), "");
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -10,22 +9,13 @@
 #include "output/console_filter.h"
 #include "output/producer_patch.h"
 #include "platform/platform.h"
+#include "rows.h"
 
 namespace tolvarine {
 namespace {
 
 const std::string kHeader = "[Message]\n============================\n";
 const std::string kFooter = "============================\n";
-
-std::string ReadAll(std::FILE* file) {
-  std::string text;
-  std::rewind(file);
-  char buffer[4096];
-  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
-    text.append(buffer, got);
-  }
-  return text;
-}
 
 // What the filter prints for `output` fed in pieces of `piece` bytes, holding `held` bytes of
 // a line in memory.
@@ -39,7 +29,9 @@ std::string Filtered(const std::string& output, std::size_t piece, std::size_t h
     }
     filter.Finish();
   }
-  std::string shown = ReadAll(out);
+  std::string shown(4096, '\0');
+  std::rewind(out);
+  shown.resize(std::fread(shown.data(), 1, shown.size(), out));
   std::fclose(out);
   return shown;
 }
@@ -71,23 +63,7 @@ TEST(ConsoleFilter, RebrandsDropsBlankAndWarningLinesAndFrames) {
     // Byte by byte, with lines past two bytes waiting in the temporary file.
     EXPECT_EQ(Filtered(output, 1, 2), expected) << output;
   }
-  EXPECT_EQ(Filtered("", 1, 2), "");
   EXPECT_EQ(Filtered(std::string(3, '\0'), 1, 2), "");
-}
-
-TEST(ConsoleFilter, ShowsEachLineOnceItsLineEndHasCome) {
-  std::FILE* out = std::tmpfile();
-  ASSERT_NE(out, nullptr);
-  ConsoleFilter filter(out);
-  filter.Feed("Gnumeri");
-  EXPECT_EQ(ReadAll(out), kHeader);
-  std::fseek(out, 0, SEEK_END);
-  filter.Feed("c 1\nnot yet ended: cpd");
-  EXPECT_EQ(ReadAll(out), kHeader + "Tolvarine 1\n");
-  std::fseek(out, 0, SEEK_END);
-  filter.Finish();
-  EXPECT_EQ(ReadAll(out), kHeader + "Tolvarine 1\nnot yet ended: cpd\n" + kFooter);
-  std::fclose(out);
 }
 
 struct PatchRow {
@@ -107,15 +83,12 @@ TEST(ProducerPatch, OverwritesOneOccurrenceInPlace) {
       {"/P " + c + " mid " + c + " end", c, p, false, true, "/P " + p + " mid " + c + " end"},
       {c, c, p, true, true, p},
       {c + "x" + c, c, p, false, true, p + "x" + c},
-      {"head" + c.substr(1), c, p, true, false, "head" + c.substr(1)},
       {"abcabc", "bc", "XYZ", true, true, "abcaXY"},
       {"abcabc", "bc", "X", false, true, "aX abc"},
       {"abc", "bc", "", true, false, "abc"},
       {"abc", "", "X", true, false, "abc"},
   };
-  const std::string path = (std::filesystem::temp_directory_path() /
-                            ("tolvarine-patch-" + std::to_string(platform::CurrentProcessId())))
-                               .string();
+  const std::string path = unit::ScratchPath("patch");
   for (const PatchRow& row : rows) {
     std::ofstream(path, std::ios::binary) << row.content;
     EXPECT_EQ(ReplaceTextInFile(path, row.search, row.replacement, row.from_end), row.found)
@@ -124,24 +97,30 @@ TEST(ProducerPatch, OverwritesOneOccurrenceInPlace) {
     after << std::ifstream(path, std::ios::binary).rdbuf();
     EXPECT_EQ(after.str(), row.after) << row.content;
   }
-  // An occurrence across the line between two blocks read, found from either end.
-  std::string big = std::string(kFileSearchBlockSize - 7, 'x') + c + std::string(3000, 'y');
-  std::ofstream(path, std::ios::binary) << big;
-  EXPECT_TRUE(ReplaceTextInFile(path, c, p, true));
-  EXPECT_EQ(FindBytesInFile(platform::File::OpenForReading(path), p, false),
-            kFileSearchBlockSize - 7);
   std::filesystem::remove(path);
   EXPECT_FALSE(ReplaceTextInFile(path, c, p, true));
   EXPECT_FALSE(ReplaceTextInFile("", c, p, true));
-}
-
-TEST(ProducerPatch, ProductTextIsPaddedToTheConvertersLength) {
-  EXPECT_EQ(sizeof kProductProducerText, sizeof kConverterProducerText);
-  EXPECT_EQ(ProductProducerTextFor(kConverterProducerText), kProductProducerText);
+  // The product's text in the converter's place: padded to its length, or none that fits.
+  EXPECT_EQ(ProductProducerTextFor(c), p);
   EXPECT_EQ(ProductProducerTextFor("(Tolvarine SVG to PDF Converter)"),
             "(Tolvarine SVG to PDF Converter)");
   EXPECT_EQ(ProductProducerTextFor("(short)"), "");
-  EXPECT_EQ(ProductProducerTextFor(""), "");
+}
+
+TEST(ProducerPatch, FileSearchFindsOccurrencesAcrossBlockLines) {
+  const std::string path = unit::ScratchPath("search");
+  for (std::size_t at = 0; at <= 12; ++at) {
+    std::string content = std::string(16, 'a');
+    content.replace(at, 3, "abc");
+    std::ofstream(path, std::ios::binary) << content << "ab";
+    platform::File file = platform::File::OpenForReading(path);
+    for (std::size_t block = 1; block <= 9; ++block) {
+      EXPECT_EQ(FindBytesInFile(file, "abc", true, block), at) << at << " " << block;
+      EXPECT_EQ(FindBytesInFile(file, "abc", false, block), at) << at << " " << block;
+    }
+  }
+  EXPECT_EQ(FindBytesInFile(platform::File::OpenForReading(path), "", true), std::nullopt);
+  std::filesystem::remove(path);
 }
 
 }  // namespace
