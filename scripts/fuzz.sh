@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-15}"
 merge="${2:-}"
 bin=build-asan/fuzz
-targets=(ini_reader command_line template output_filter producer_patch)
+targets=(ini_reader command_line output_filter)
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 for target in "${targets[@]}"; do

@@ -2,11 +2,25 @@
 
 #include <cstddef>
 
-#include "output/text.h"
-
 namespace tolvarine {
 
 namespace {
+
+// `text` with every occurrence of `search` (never empty) replaced, left to right without
+// overlaps; replaced text is not searched again.
+std::string ReplaceAll(const std::string& text, const char* search, const char* replacement) {
+  const std::size_t search_length = std::char_traits<char>::length(search);
+  std::string result;
+  std::size_t start = 0;
+  for (std::size_t found = text.find(search); found != std::string::npos;
+       found = text.find(search, start)) {
+    result.append(text, start, found - start);
+    result += replacement;
+    start = found + search_length;
+  }
+  result.append(text, start, std::string::npos);
+  return result;
+}
 
 struct Placeholder {
   const char* name;
@@ -50,10 +64,8 @@ std::string ExpandCommandTemplate(const std::string& command_template,
                                   const std::string& java_executable) {
   // The quote notation applies to the template's own text only: a "[", "]" or doubled quote
   // in the installation's folder or the Java path must reach the command line unchanged.
-  std::string text = command_template;
-  ReplaceAll(text, "[", "\"");
-  ReplaceAll(text, "]", "\"");
-  ReplaceAll(text, "\"\"", "\"");
+  std::string text =
+      ReplaceAll(ReplaceAll(ReplaceAll(command_template, "[", "\""), "]", "\""), "\"\"", "\"");
   const Placeholder placeholders[3] = {
       {kExeDirPlaceholder, sizeof kExeDirPlaceholder - 1, &launcher_directory},
       {kExeJavaPlaceholder, sizeof kExeJavaPlaceholder - 1, &java_executable},

@@ -1,8 +1,5 @@
 #include "config/installation.h"
 
-#include <vector>
-
-#include "output/text.h"
 #include "platform/platform.h"
 
 namespace tolvarine {
@@ -37,11 +34,11 @@ std::string FindLibraryFolder() {
 
 std::string LocateInstallationFile(const std::string& file_name) {
   std::string beside_launcher = MakeLauncherPath(file_name);
-  if (FileExists(beside_launcher)) return beside_launcher;
+  if (platform::CanOpenForReading(beside_launcher)) return beside_launcher;
   std::string library_folder = FindLibraryFolder();
   if (!library_folder.empty()) library_folder += platform::kPathSeparator;
   std::string in_library = MakeLauncherPath(library_folder + file_name);
-  if (FileExists(in_library)) return in_library;
+  if (platform::CanOpenForReading(in_library)) return in_library;
   return std::string();
 }
 
@@ -52,12 +49,10 @@ std::string ReadConfigString(const std::string& section, const std::string& key,
 
 std::string ReadConfigValue(const std::string& section, const std::string& key,
                             const std::string& default_value, std::size_t buffer_size) {
-  if (buffer_size == 0) return std::string();
   // An empty path (no config.dat in either place) makes the reader give the default.
   std::string path = LocateInstallationFile(kConfigFileName);
-  std::vector<char> buffer(buffer_size, '\0');
-  platform::ReadProfileString(section, key, default_value, buffer.data(), buffer.size(), path);
-  return platform::ConfigurationText(std::string(buffer.data()));
+  return platform::ConfigurationText(
+      platform::ReadProfileString(section, key, default_value, buffer_size, path));
 }
 
 }  // namespace tolvarine

@@ -58,7 +58,7 @@ void RemoveLeftovers(const std::string& temp_directory) {
 // transfer ended well, so an interrupted one never leaves a broken archive for later runs.
 // False when no download could be tried (and that has been reported).
 bool DownloadArchive(const std::string& archive) {
-  std::string downloader = MakeLauncherPath(platform::kDownloaderName);
+  std::string downloader = MakeLauncherPath(std::string("wget") + platform::kExecutableSuffix);
   if (!platform::EntryExists(downloader)) {
     // Ends its line like every other message, so the report that follows has a line of its own.
     platform::PrintText("Failed to locate \"" + downloader + "\" file.\n");
@@ -94,7 +94,7 @@ bool Unpacked(std::optional<std::int32_t> status) {
 std::optional<std::int32_t> RunUnpacker(const std::string& archive,
                                         const std::string& destination) {
   if (archive.empty() || destination.empty()) return std::nullopt;
-  std::string unpacker = MakeLauncherPath(platform::kUnpackerName);
+  std::string unpacker = MakeLauncherPath(std::string("7z") + platform::kExecutableSuffix);
   if (!platform::EntryExists(unpacker)) {
     platform::PrintText("Failed to locate \"" + unpacker + "\" file.\n");
     return std::nullopt;
@@ -123,23 +123,22 @@ void PublishRuntime(const std::string& staging, const std::string& folder,
 
 }  // namespace
 
-bool ObtainDownloadedJava(const std::string& java_name, std::string& result) {
+std::optional<std::string> ObtainDownloadedJava(const std::string& java_name) {
   std::string temp_directory = platform::TempDirectory();
   if (temp_directory.empty()) {
-    result.clear();
     std::printf("Failed to locate the temporary-files folder.\n");
-    return false;
+    return std::nullopt;
   }
   RemoveLeftovers(temp_directory);
   std::string folder = temp_directory + kJavaDownloadName;
-  result = DownloadedExecutable(folder, java_name);
-  if (platform::EntryExists(result)) return true;
+  std::string result = DownloadedExecutable(folder, java_name);
+  if (platform::EntryExists(result)) return result;
 
   std::string archive = folder + ".zip";
-  if (!platform::EntryExists(archive) && !DownloadArchive(archive)) return false;
+  if (!platform::EntryExists(archive) && !DownloadArchive(archive)) return std::nullopt;
   if (!platform::EntryExists(archive)) {
     platform::PrintText("Failed to locate \"" + archive + "\" file.\n");
-    return false;
+    return std::nullopt;
   }
   std::string staging = PrivateName(folder, "unpacking");
   platform::RemoveTree(staging);
@@ -151,11 +150,8 @@ bool ObtainDownloadedJava(const std::string& java_name, std::string& result) {
   } else {
     platform::RemoveTree(staging);
   }
-  return platform::EntryExists(result);
-}
-
-bool UnpackArchive(const std::string& archive, const std::string& destination) {
-  return RunUnpacker(archive, destination).has_value() && platform::EntryExists(destination);
+  if (!platform::EntryExists(result)) return std::nullopt;
+  return result;
 }
 
 }  // namespace tolvarine

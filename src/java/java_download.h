@@ -2,19 +2,16 @@
 #ifndef TOLVARINE_JAVA_JAVA_DOWNLOAD_H_
 #define TOLVARINE_JAVA_JAVA_DOWNLOAD_H_
 
+#include <optional>
 #include <string>
 
 namespace tolvarine {
 
 inline constexpr char kJavaDownloadName[] = "TolvarineJava";
 
-/// Puts the downloaded runtime's executable path (named `java_name`) into `result`, fetching
-/// and unpacking the runtime when it is not there yet; true when that executable exists.
-bool ObtainDownloadedJava(const std::string& java_name, std::string& result);
-
-/// Unpacks `archive` into `destination` with the installation's unpacker; true when the
-/// destination exists afterwards.
-bool UnpackArchive(const std::string& archive, const std::string& destination);
+/// The downloaded runtime's executable (named `java_name`), fetched and unpacked first when
+/// it is not there yet; nothing when it does not exist afterwards.
+std::optional<std::string> ObtainDownloadedJava(const std::string& java_name);
 
 }  // namespace tolvarine
 

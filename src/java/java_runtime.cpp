@@ -7,23 +7,27 @@
 
 namespace tolvarine {
 
-bool FindPrivateJava(std::string& result) {
-  result = MakeLauncherPath(platform::kPrivateJavaPath);
-  return platform::EntryExists(result);
+std::string DefaultJavaName() {
+  return std::string("java") + platform::kWindowlessSuffix + platform::kExecutableSuffix;
+}
+
+std::optional<std::string> FindPrivateJava() {
+  std::string path = MakeLauncherPath(std::string("jre") + platform::kPathSeparator + "bin" +
+                                      platform::kPathSeparator + DefaultJavaName());
+  if (!platform::EntryExists(path)) return std::nullopt;
+  return path;
 }
 
 bool IsSystemJavaUsable() {
-  std::string version_text;
-  RunCaptured("java -version", version_text);
-  return version_text.find(kJavaRuntimePhrase) != std::string::npos;
+  return CaptureOutput("java -version").find(kJavaRuntimePhrase) != std::string::npos;
 }
 
-bool ResolveJavaExecutable(std::string& result) {
-  if (FindPrivateJava(result)) return true;
-  std::string java_name = ReadConfigValue(kConfigSection, kDefaultJavaExeKey,
-                                          platform::kDefaultJavaName, kDefaultJavaExeSize);
-  if (IsSystemJavaUsable() || !ObtainDownloadedJava(java_name, result)) result = java_name;
-  return true;
+std::string ResolveJavaExecutable() {
+  if (std::optional<std::string> private_java = FindPrivateJava()) return *private_java;
+  std::string java_name =
+      ReadConfigValue(kConfigSection, kDefaultJavaExeKey, DefaultJavaName(), kDefaultJavaExeSize);
+  if (IsSystemJavaUsable()) return java_name;
+  return ObtainDownloadedJava(java_name).value_or(java_name);
 }
 
 }  // namespace tolvarine

@@ -6,11 +6,11 @@
 #include "config/installation.h"
 #include "config/search_path.h"
 #include "launcher/arguments.h"
+#include "launcher/debug_log.h"
 #include "launcher/help.h"
 #include "launcher/run_converter.h"
 #include "output/console_filter.h"
 #include "output/producer_patch.h"
-#include "output/text.h"
 #include "platform/platform.h"
 
 namespace tolvarine {
@@ -24,7 +24,7 @@ constexpr int kFailure = 0;
 // failed, or emptied by one that gave up, does not.
 bool WrittenByThisRun(const std::string& path, const platform::FileState& before) {
   platform::FileState after = platform::ReadFileState(path);
-  return after.exists && after.size > 0 && after != before && FileExists(path);
+  return after.exists && after.size > 0 && after != before && platform::CanOpenForReading(path);
 }
 
 // The converter's producer text as config.dat names it (the known text by default), and the
@@ -79,9 +79,7 @@ int RunLauncher(const std::vector<std::string>& arguments) {
   platform::FileState before = platform::ReadFileState(parsed.output_file_name);
   // The output is shown as it comes; a converter that writes nothing leaves no frame.
   ConsoleFilter filter(stdout);
-  RunConverter(argument_string, [&filter](const char* data, std::size_t size) {
-    filter.Feed({data, size});
-  });
+  RunConverter(argument_string, [&filter](std::string_view piece) { filter.Feed(piece); });
   filter.Finish();
   return ReportOutputFile(parsed.output_file_name, before);
 }

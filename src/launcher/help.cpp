@@ -1,48 +1,35 @@
 #include "launcher/help.h"
 
-#include <cstdarg>
-#include <cstdio>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "config/installation.h"
-#include "output/file_read.h"
 #include "platform/platform.h"
 
 namespace tolvarine {
 
 namespace {
-bool debug_mode = false;
+
+// The file's bytes up to its first zero byte; empty when it cannot be opened or read.
+std::string ReadTextFile(const std::string& path) {
+  platform::File file = platform::File::OpenForReading(path);
+  std::optional<std::uint64_t> size = file.Size();
+  if (!size || *size > SIZE_MAX / 2) return std::string();
+  std::optional<std::string> text = file.ReadAt(0, static_cast<std::size_t>(*size));
+  if (!text) return std::string();
+  return text->substr(0, text->find('\0'));
+}
+
 }  // namespace
 
 void ShowHelp() {
-  // A missing or unreadable help file reads as empty: nothing is printed, and nothing said.
   std::string help_text = ReadTextFile(LocateInstallationFile(kHelpFileName));
   // The help file's bytes come out as they are (its own line ends included).
   if (!help_text.empty()) {
     platform::PrintBytes(help_text);
     platform::PrintText("\n");
   }
-}
-
-void EnableDebugMode() { debug_mode = true; }
-
-bool DebugMode() { return debug_mode; }
-
-void LogDebug(const char* format, ...) {
-  if (!debug_mode) return;
-  std::va_list arguments;
-  va_start(arguments, format);
-  std::va_list arguments_again;
-  va_copy(arguments_again, arguments);
-  int length = std::vsnprintf(nullptr, 0, format, arguments);
-  va_end(arguments);
-  // Sized to the line, so that a long argument list is printed whole.
-  std::string text(length > 0 ? static_cast<std::size_t>(length) + 1 : 1, '\0');
-  if (length > 0) std::vsnprintf(text.data(), text.size(), format, arguments_again);
-  va_end(arguments_again);
-  platform::PrintText(text.c_str());
-  // Children that write to the same console come later: the line must be out before them.
-  std::fflush(stdout);
 }
 
 }  // namespace tolvarine

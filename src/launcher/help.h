@@ -1,20 +1,12 @@
-// The help text and the diagnostic log.
+// The help text, printed when the launcher is asked for it or given nothing to do.
 #ifndef TOLVARINE_LAUNCHER_HELP_H_
 #define TOLVARINE_LAUNCHER_HELP_H_
 
 namespace tolvarine {
 
-/// Prints the installation's help text, when there is one.
+/// Prints the installation's help text (its bytes up to the first zero byte, then a line
+/// end), when there is one; a missing or unreadable help file prints nothing.
 void ShowHelp();
-
-/// Turns the diagnostic log on; nothing turns it off again.
-void EnableDebugMode();
-
-/// Whether the diagnostic log is on.
-bool DebugMode();
-
-/// Prints a printf-style line on standard output, only while the diagnostic log is on.
-void LogDebug(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 }  // namespace tolvarine
 

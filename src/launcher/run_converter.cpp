@@ -11,8 +11,8 @@ bool RunConverter(const std::string& argument_string, const platform::OutputSink
   if (argument_string.empty()) return false;
   std::string command_template = ReadConfigString(kConfigSection, kRunExeKey, "");
   if (command_template.empty()) return false;
-  std::string java_executable;
-  if (TemplateNeedsJava(command_template)) ResolveJavaExecutable(java_executable);
+  std::string java_executable =
+      TemplateNeedsJava(command_template) ? ResolveJavaExecutable() : std::string();
   std::string command_line =
       ExpandCommandTemplate(command_template, LauncherDirectory(), java_executable) + " " +
       argument_string;

@@ -65,13 +65,13 @@ std::optional<std::uint64_t> FindBytesInFile(const platform::File& file, std::st
   const std::size_t overlap = sequence.size() - 1;
   // Each window must move the search on by at least one byte.
   const std::size_t block = std::max(block_size, 2 * sequence.size());
-  std::string buffer;
   for (std::optional<Window> window = FirstWindow(*size, block, from_end); window;
        window = NextWindow(*window, *size, block, overlap, from_end)) {
-    buffer.resize(static_cast<std::size_t>(window->end - window->start));
-    if (!file.ReadAt(window->start, buffer.data(), buffer.size())) return std::nullopt;
+    std::optional<std::string> buffer =
+        file.ReadAt(window->start, static_cast<std::size_t>(window->end - window->start));
+    if (!buffer) return std::nullopt;
     std::optional<std::size_t> found =
-        from_end ? FindBytesReverse(buffer, sequence) : FindBytes(buffer, sequence);
+        from_end ? FindBytesReverse(*buffer, sequence) : FindBytes(*buffer, sequence);
     if (found) return window->start + *found;
   }
   return std::nullopt;

@@ -231,7 +231,7 @@ class ConsoleFilter::Stages {
   }
 
   // Pass `index` over the next piece of its text; what it gives on, put together, is what one
-  // ReplaceAll makes of the whole text.
+  // replacement of every occurrence, left to right, makes of the whole text.
   void Rebrand(std::size_t index, std::string_view text) {
     if (index == kPassCount) return TakeLines(text);
     const RebrandPair& pair = kRebrandPairs[index];

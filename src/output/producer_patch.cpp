@@ -41,7 +41,7 @@ bool ReplaceTextInFile(const std::string& path, const std::string& search,
   std::string patch = PatchFor(search, replacement);
   // A failed write is not reported either: the caller has already told the user the run
   // succeeded, and the file keeps its length whatever happened.
-  static_cast<void>(file.WriteAt(*found, patch.data(), patch.size()));
+  static_cast<void>(file.WriteAt(*found, patch));
   return true;
 }
 

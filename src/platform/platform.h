@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tolvarine::platform {
@@ -16,13 +17,11 @@ namespace tolvarine::platform {
 extern const char kPathSeparator;
 /// The separator between the entries of PATH (';' on Windows, ':' on POSIX).
 extern const char kPathListSeparator;
-/// The private Java runtime's executable, relative to the launcher's folder.
-extern const char kPrivateJavaPath[];
-/// The Java executable's name when the configuration names none.
-extern const char kDefaultJavaName[];
-/// The downloader's and the unpacker's file names in the launcher's folder.
-extern const char kDownloaderName[];
-extern const char kUnpackerName[];
+/// What ends an executable's file name (".exe" on Windows, nothing on POSIX).
+extern const char kExecutableSuffix[];
+/// What a program's name adds for its variant that opens no console window of its own ("w",
+/// as in javaw, on Windows; nothing on POSIX, where programs have no such variant).
+extern const char kWindowlessSuffix[];
 
 // --- The process ---------------------------------------------------------------------------
 
@@ -110,10 +109,10 @@ class File {
   bool IsOpen() const;
   /// The file's current size, or nothing when it cannot be examined.
   std::optional<std::uint64_t> Size() const;
-  /// Reads exactly `size` bytes at `offset`; false on any error or a short read.
-  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const;
-  /// Writes exactly `size` bytes at `offset`; false on any error or a short write.
-  bool WriteAt(std::uint64_t offset, const void* buffer, std::size_t size);
+  /// Exactly `size` bytes read at `offset`; nothing on any error or a short read.
+  std::optional<std::string> ReadAt(std::uint64_t offset, std::size_t size) const;
+  /// Writes all of `bytes` at `offset`; false on any error or a short write.
+  bool WriteAt(std::uint64_t offset, std::string_view bytes);
 
  private:
   explicit File(std::intptr_t handle) : handle_(handle) {}
@@ -139,12 +138,12 @@ std::string TempDirectory();
 
 // --- Configuration -------------------------------------------------------------------------
 
-/// Reads one value of an INI-form file with the rules of Windows' private profile reader.
-/// Fills `buffer` (of `size` bytes, size > 0) with the value or `default_value`, zero-ended,
-/// cut to size - 1 characters, and returns the number of characters placed. The text is the
-/// configuration's own encoding (the ANSI code page on Windows), the same for any path.
-std::size_t ReadProfileString(const std::string& section, const std::string& key,
-                              const std::string& default_value, char* buffer, std::size_t size,
+/// Reads one value of an INI-form file with the rules of Windows' private profile reader: the
+/// value or `default_value` as that reader places it in a buffer of `size` bytes (cut to
+/// size - 1 characters; empty for size 0). The text is the configuration's own encoding (the
+/// ANSI code page on Windows), the same for any path.
+std::string ReadProfileString(const std::string& section, const std::string& key,
+                              const std::string& default_value, std::size_t size,
                               const std::string& path);
 
 /// A text that ReadProfileString gave, in the program's encoding (UTF-8 on Windows).
@@ -160,7 +159,7 @@ struct CommandLine {
 };
 
 /// Receives one piece of a child's output, in the order the bytes reached the pipe.
-using OutputSink = std::function<void(const char* data, std::size_t size)>;
+using OutputSink = std::function<void(std::string_view piece)>;
 
 /// Runs a child with its standard output and standard error joined into one pipe and no
 /// standard input, hands every byte it writes to `sink`, and returns once the child itself

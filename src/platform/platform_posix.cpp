@@ -28,10 +28,8 @@ namespace tolvarine::platform {
 
 const char kPathSeparator = '/';
 const char kPathListSeparator = ':';
-const char kPrivateJavaPath[] = "jre/bin/java";
-const char kDefaultJavaName[] = "java";
-const char kDownloaderName[] = "wget";
-const char kUnpackerName[] = "7z";
+const char kExecutableSuffix[] = "";
+const char kWindowlessSuffix[] = "";
 
 namespace {
 
@@ -332,22 +330,27 @@ std::optional<std::uint64_t> File::Size() const {
   return static_cast<std::uint64_t>(info.st_size);
 }
 
-bool File::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const {
-  char* out = static_cast<char*>(buffer);
+std::optional<std::string> File::ReadAt(std::uint64_t offset, std::size_t size) const {
+  std::string bytes(size, '\0');
+  char* out = bytes.data();
   while (size > 0) {
     ssize_t got = pread(static_cast<int>(handle_), out, size, static_cast<off_t>(offset));
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return Failed("pread");
-    if (got == 0) return false;
+    if (got < 0) {
+      Failed("pread");
+      return std::nullopt;
+    }
+    if (got == 0) return std::nullopt;
     out += got;
     offset += static_cast<std::uint64_t>(got);
     size -= static_cast<std::size_t>(got);
   }
-  return true;
+  return bytes;
 }
 
-bool File::WriteAt(std::uint64_t offset, const void* buffer, std::size_t size) {
-  const char* in = static_cast<const char*>(buffer);
+bool File::WriteAt(std::uint64_t offset, std::string_view bytes) {
+  const char* in = bytes.data();
+  std::size_t size = bytes.size();
   while (size > 0) {
     ssize_t put = pwrite(static_cast<int>(handle_), in, size, static_cast<off_t>(offset));
     if (put < 0 && errno == EINTR) continue;
@@ -412,10 +415,10 @@ std::string TempDirectory() {
 
 // --- Configuration -------------------------------------------------------------------------
 
-std::size_t ReadProfileString(const std::string& section, const std::string& key,
-                              const std::string& default_value, char* buffer, std::size_t size,
+std::string ReadProfileString(const std::string& section, const std::string& key,
+                              const std::string& default_value, std::size_t size,
                               const std::string& path) {
-  return ReadProfileFile(section, key, default_value, buffer, size, path);
+  return ReadProfileFile(section, key, default_value, size, path);
 }
 
 std::string ConfigurationText(const std::string& text) { return text; }
@@ -557,7 +560,7 @@ ssize_t ReadOnce(int fd, std::size_t limit, const OutputSink& sink) {
   do {
     got = read(fd, buffer, limit < kReadChunk ? limit : kReadChunk);
   } while (got < 0 && errno == EINTR);
-  if (got > 0) sink(buffer, static_cast<std::size_t>(got));
+  if (got > 0) sink(std::string_view(buffer, static_cast<std::size_t>(got)));
   if (got < 0) Failed("read");
   return got;
 }

@@ -14,10 +14,8 @@ namespace tolvarine::platform {
 
 const char kPathSeparator = '\\';
 const char kPathListSeparator = ';';
-const char kPrivateJavaPath[] = "jre\\bin\\javaw.exe";
-const char kDefaultJavaName[] = "javaw.exe";
-const char kDownloaderName[] = "wget.exe";
-const char kUnpackerName[] = "7z.exe";
+const char kExecutableSuffix[] = ".exe";
+const char kWindowlessSuffix[] = "w";
 
 namespace {
 
@@ -106,8 +104,7 @@ HANDLE AsHandle(std::intptr_t value) { return reinterpret_cast<HANDLE>(value); }
 
 // The ANSI file functions stop at MAX_PATH characters. Paths go through the wide functions,
 // long ones as extended-length paths, so that a name of any length works.
-std::wstring WidePath(const std::string& path) {
-  std::wstring wide = Wide(path);
+std::wstring ExtendedPath(const std::wstring& wide) {
   // Below this length even a folder name fits the classic limit (which keeps 12 for 8.3 names).
   if (wide.size() < MAX_PATH - 12 || wide.rfind(L"\\\\?\\", 0) == 0) return wide;
   DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
@@ -119,6 +116,8 @@ std::wstring WidePath(const std::string& path) {
   if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
 }
+
+std::wstring WidePath(const std::string& path) { return ExtendedPath(Wide(path)); }
 
 }  // namespace
 
@@ -219,9 +218,10 @@ bool RemoveFile(const std::string& path) {
   return Failed("DeleteFileW");
 }
 
-void RemoveTree(const std::string& path) {
-  if (path.empty()) return;
-  std::wstring wide = WidePath(path);
+namespace {
+
+// Folder names stay wide all the way down: a name the ANSI code page cannot hold is removed too.
+void RemoveWideTree(const std::wstring& wide) {
   DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return;
   // A junction or link is removed itself; what it points to is left alone.
@@ -230,8 +230,8 @@ void RemoveTree(const std::string& path) {
     HANDLE search = FindFirstFileW((wide + L"\\*").c_str(), &entry);
     if (search != INVALID_HANDLE_VALUE) {
       do {
-        std::string name = Narrow(entry.cFileName, std::wcslen(entry.cFileName));
-        if (name != "." && name != "..") RemoveTree(path + "\\" + name);
+        std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..") RemoveWideTree(ExtendedPath(wide + L"\\" + name));
       } while (FindNextFileW(search, &entry));
       if (GetLastError() != ERROR_NO_MORE_FILES) Failed("FindNextFileW");
       FindClose(search);
@@ -246,6 +246,12 @@ void RemoveTree(const std::string& path) {
     if (!SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL)) Failed("SetFileAttributesW");
     if (!DeleteFileW(wide.c_str())) Failed("DeleteFileW");
   }
+}
+
+}  // namespace
+
+void RemoveTree(const std::string& path) {
+  if (!path.empty()) RemoveWideTree(WidePath(path));
 }
 
 unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
@@ -324,23 +330,28 @@ constexpr std::size_t kMaxTransfer = 1u << 30;
 
 }  // namespace
 
-bool File::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const {
-  char* out = static_cast<char*>(buffer);
+std::optional<std::string> File::ReadAt(std::uint64_t offset, std::size_t size) const {
+  std::string bytes(size, '\0');
+  char* out = bytes.data();
   while (size > 0) {
     OVERLAPPED at = AtOffset(offset);
     DWORD want = static_cast<DWORD>(size < kMaxTransfer ? size : kMaxTransfer);
     DWORD got = 0;
-    if (!ReadFile(AsHandle(handle_), out, want, &got, &at)) return Failed("ReadFile");
-    if (got == 0) return false;  // The file ended early: no system failure to report.
+    if (!ReadFile(AsHandle(handle_), out, want, &got, &at)) {
+      Failed("ReadFile");
+      return std::nullopt;
+    }
+    if (got == 0) return std::nullopt;  // The file ended early: no system failure to report.
     out += got;
     offset += got;
     size -= got;
   }
-  return true;
+  return bytes;
 }
 
-bool File::WriteAt(std::uint64_t offset, const void* buffer, std::size_t size) {
-  const char* in = static_cast<const char*>(buffer);
+bool File::WriteAt(std::uint64_t offset, std::string_view bytes) {
+  const char* in = bytes.data();
+  std::size_t size = bytes.size();
   while (size > 0) {
     OVERLAPPED at = AtOffset(offset);
     DWORD want = static_cast<DWORD>(size < kMaxTransfer ? size : kMaxTransfer);
@@ -431,46 +442,46 @@ std::optional<std::string> AnsiPath(const std::string& path) {
 // UTF-8 where the system's ANSI reader gives the ANSI code page.
 bool StartsWithByteOrderMark(const std::string& path) {
   File file = File::OpenForReading(path);
-  unsigned char start[3] = {0, 0, 0};
   std::optional<std::uint64_t> size = file.Size();
-  if (!size || *size < 2 || !file.ReadAt(0, start, *size < 3 ? 2 : 3)) return false;
-  return (start[0] == 0xFF && start[1] == 0xFE) || (start[0] == 0xFE && start[1] == 0xFF) ||
-         (start[0] == 0xEF && start[1] == 0xBB && start[2] == 0xBF);
+  std::optional<std::string> start;
+  if (!size || *size < 2 || !(start = file.ReadAt(0, *size < 3 ? 2 : 3))) return false;
+  return start->rfind("\xFF\xFE", 0) == 0 || start->rfind("\xFE\xFF", 0) == 0 ||
+         *start == "\xEF\xBB\xBF";
 }
 
 // The portable reader's result in the ANSI code page, as the system's reader gives it.
-std::size_t ReadProfileFileAsAnsi(const std::string& section, const std::string& key,
-                                  const std::string& default_value, char* buffer, std::size_t size,
+std::string ReadProfileFileAsAnsi(const std::string& section, const std::string& key,
+                                  const std::string& default_value, std::size_t size,
                                   const std::string& path) {
   if (path.empty() || !StartsWithByteOrderMark(path)) {
-    return ReadProfileFile(section, key, default_value, buffer, size, path);
+    return ReadProfileFile(section, key, default_value, size, path);
   }
   // Every character the ANSI text can hold takes at most four bytes of UTF-8.
-  std::vector<char> utf8(size * 4 + 1, '\0');
-  ReadProfileFile(section, key, default_value, utf8.data(), utf8.size(), path);
-  std::string ansi = Narrow(Wide(utf8.data()), CP_ACP);
-  std::size_t count = ansi.size() < size - 1 ? ansi.size() : size - 1;
-  std::memcpy(buffer, ansi.data(), count);
-  buffer[count] = '\0';
-  return count;
+  std::string utf8 = ReadProfileFile(section, key, default_value, size * 4 + 1, path);
+  std::string ansi = Narrow(Wide(utf8.c_str()), CP_ACP);
+  if (ansi.size() > size - 1) ansi.resize(size - 1);
+  return ansi;
 }
 
 }  // namespace
 
-std::size_t ReadProfileString(const std::string& section, const std::string& key,
-                              const std::string& default_value, char* buffer, std::size_t size,
+std::string ReadProfileString(const std::string& section, const std::string& key,
+                              const std::string& default_value, std::size_t size,
                               const std::string& path) {
-  if (size == 0) return 0;
+  if (size == 0) return std::string();
   // An empty path means that no file was found, but the system's reader would look in the
   // Windows folder for it; and it cannot open a path of MAX_PATH characters or more, nor one
   // outside the ANSI code page. The portable reader gives the system's results (a test holds
   // the two together), reads the empty path as a missing file, and takes any path.
   std::optional<std::string> ansi_path = path.empty() ? std::nullopt : AnsiPath(path);
   if (!ansi_path || ansi_path->size() >= MAX_PATH) {
-    return ReadProfileFileAsAnsi(section, key, default_value, buffer, size, path);
+    return ReadProfileFileAsAnsi(section, key, default_value, size, path);
   }
-  return GetPrivateProfileStringA(section.c_str(), key.c_str(), default_value.c_str(), buffer,
-                                  static_cast<DWORD>(size), ansi_path->c_str());
+  std::vector<char> buffer(size, '\0');
+  DWORD count =
+      GetPrivateProfileStringA(section.c_str(), key.c_str(), default_value.c_str(), buffer.data(),
+                               static_cast<DWORD>(size), ansi_path->c_str());
+  return std::string(buffer.data(), count);
 }
 
 std::string ConfigurationText(const std::string& text) { return Narrow(FromAnsi(text)); }
@@ -702,7 +713,7 @@ bool ReadWaiting(HANDLE pipe, DWORD count, const OutputSink& sink) {
       return false;
     }
     if (got == 0) return false;
-    sink(buffer, got);
+    sink(std::string_view(buffer, got));
     count -= got;
   }
   return true;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <string_view>
 
 #include "platform/platform.h"
@@ -302,15 +301,15 @@ std::optional<std::string> FindValueInFile(const std::string& path, const std::s
   if (!size) return std::nullopt;
   TextDecoder decoder;
   ValueFinder finder(section, key, value_limit);
-  std::string bytes(kReadChunk, '\0');
   std::string text;
   for (std::uint64_t offset = 0; offset < *size;) {
     std::size_t count =
         static_cast<std::size_t>(std::min<std::uint64_t>(kReadChunk, *size - offset));
-    if (!file.ReadAt(offset, bytes.data(), count)) return std::nullopt;
+    std::optional<std::string> bytes = file.ReadAt(offset, count);
+    if (!bytes) return std::nullopt;
     offset += count;
     text.clear();
-    decoder.Feed(std::string_view(bytes.data(), count), text);
+    decoder.Feed(*bytes, text);
     if (!finder.Feed(text)) return finder.Finish();
   }
   text.clear();
@@ -336,9 +335,9 @@ std::optional<std::string> FindProfileValue(const std::string& text, const std::
   return finder.Finish();
 }
 
-std::size_t PlaceProfileString(const std::optional<std::string>& value,
-                               const std::string& default_value, char* buffer, std::size_t size) {
-  if (size == 0) return 0;
+std::string PlaceProfileString(const std::optional<std::string>& value,
+                               const std::string& default_value, std::size_t size) {
+  if (size == 0) return std::string();
   std::string_view text = value ? UpToZero(*value) : WithoutTrailingSpaces(UpToZero(default_value));
   bool quoted = text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
                 text.back() == text.front();
@@ -348,18 +347,16 @@ std::size_t PlaceProfileString(const std::optional<std::string>& value,
   // drops the last character copied whenever the buffer is at least as long as that text, so
   // a buffer one byte short of the closing quote loses a character of the value as well.
   if (quoted && size >= text.size() && count > 0) --count;
-  std::memcpy(buffer, text.data(), count);
-  buffer[count] = '\0';
-  return count;
+  return std::string(text.substr(0, count));
 }
 
-std::size_t ReadProfileFile(const std::string& section, const std::string& key,
-                            const std::string& default_value, char* buffer, std::size_t size,
+std::string ReadProfileFile(const std::string& section, const std::string& key,
+                            const std::string& default_value, std::size_t size,
                             const std::string& path) {
-  if (size == 0) return 0;
+  if (size == 0) return std::string();
   // Placing looks at no more than size + 1 characters of a value and its last one.
   std::size_t kept = size < SIZE_MAX ? size + 1 : size;
-  return PlaceProfileString(FindValueInFile(path, section, key, kept), default_value, buffer, size);
+  return PlaceProfileString(FindValueInFile(path, section, key, kept), default_value, size);
 }
 
 }  // namespace tolvarine::platform

@@ -22,20 +22,19 @@ std::string DecodeProfileText(const std::string& bytes);
 std::optional<std::string> FindProfileValue(const std::string& text, const std::string& section,
                                             const std::string& key);
 
-/// Places `value`, or when there is none `default_value` less its trailing spaces (its first
-/// character always stays), in `buffer` of `size` bytes: text after a zero byte does not
-/// count, one pair of enclosing quotes (" or ') is dropped, and the result is cut to
-/// size - 1 characters and zero-ended. Returns the number of characters placed. With size 0
-/// nothing is written and 0 is returned.
-std::size_t PlaceProfileString(const std::optional<std::string>& value,
-                               const std::string& default_value, char* buffer, std::size_t size);
+/// What Windows' reader places in a buffer of `size` bytes for `value`, or when there is none
+/// `default_value` less its trailing spaces (its first character always stays): text after a
+/// zero byte does not count, one pair of enclosing quotes (" or ') is dropped, and the result
+/// is cut to size - 1 characters. Empty for size 0.
+std::string PlaceProfileString(const std::optional<std::string>& value,
+                               const std::string& default_value, std::size_t size);
 
-/// The whole read: looks `key` up in `section` of the INI-form file at `path` and places the
-/// result as PlaceProfileString does. An empty path, a missing file and one that cannot be
-/// read all give the default. The file is read in pieces and no more of a value is kept than
-/// placing it needs, so memory stays the same whatever the file's size.
-std::size_t ReadProfileFile(const std::string& section, const std::string& key,
-                            const std::string& default_value, char* buffer, std::size_t size,
+/// The whole read: looks `key` up in `section` of the INI-form file at `path` and gives the
+/// result as PlaceProfileString does for a buffer of `size` bytes. An empty path, a missing file
+/// and one that cannot be read all give the default. The file is read in pieces and no more of a
+/// value is kept than placing it needs, so memory stays the same whatever the file's size.
+std::string ReadProfileFile(const std::string& section, const std::string& key,
+                            const std::string& default_value, std::size_t size,
                             const std::string& path);
 
 }  // namespace tolvarine::platform

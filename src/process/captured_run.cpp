@@ -11,11 +11,13 @@ bool RunCaptured(const std::string& command_line, const platform::OutputSink& si
   return platform::RunCapturedProcess(MakeCommandLine(command_line), sink);
 }
 
-bool RunCaptured(const std::string& command_line, std::string& output) {
-  return RunCaptured(command_line, [&output](const char* data, std::size_t size) {
+std::string CaptureOutput(const std::string& command_line) {
+  std::string output;
+  RunCaptured(command_line, [&output](std::string_view piece) {
     // Text that a zero byte must not cut short: each zero byte is dropped on its own.
-    std::remove_copy(data, data + size, std::back_inserter(output), '\0');
+    std::remove_copy(piece.begin(), piece.end(), std::back_inserter(output), '\0');
   });
+  return output;
 }
 
 }  // namespace tolvarine

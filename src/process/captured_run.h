@@ -13,8 +13,9 @@ namespace tolvarine {
 /// comes, and returns once it has ended. False, `sink` never called, when it cannot start.
 bool RunCaptured(const std::string& command_line, const platform::OutputSink& sink);
 
-/// RunCaptured for a short output wanted whole: appends it to `output`, zero bytes dropped.
-bool RunCaptured(const std::string& command_line, std::string& output);
+/// RunCaptured for a short output wanted whole: all of it, zero bytes dropped; empty when the
+/// command could not start.
+std::string CaptureOutput(const std::string& command_line);
 
 }  // namespace tolvarine
 

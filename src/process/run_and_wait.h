@@ -3,7 +3,6 @@
 #define TOLVARINE_PROCESS_RUN_AND_WAIT_H_
 
 #include <cstdint>
-#include <string>
 
 #include "platform/platform.h"
 
@@ -12,12 +11,9 @@ namespace tolvarine {
 /// The show state of a child that opens a window: shown normally.
 inline constexpr int kShowNormal = 1;
 
-/// Runs `command_line` in the launcher's console, nothing redirected, and waits for it
-/// without a limit. Returns its exit code as a signed value; -1 when it cannot start.
-std::int32_t RunAndWait(const std::string& command_line, int show_state);
-
-/// The same for a command given both ways: Windows starts its text, POSIX its list of
-/// arguments as they are, never split again.
+/// Runs `command` in the launcher's console, nothing redirected, and waits for it without a
+/// limit: Windows starts its text, POSIX its list of arguments as they are, never split again.
+/// Returns its exit code as a signed value; -1 when it cannot start.
 std::int32_t RunAndWait(const platform::CommandLine& command, int show_state);
 
 }  // namespace tolvarine

@@ -7,12 +7,7 @@
 #include <cstdlib>
 
 /// Ends the run as a crash when `condition` does not hold.
-#define FUZZ_CHECK(condition)                                                               \
-  do {                                                                                      \
-    if (!(condition)) {                                                                     \
-      std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                         \
-    }                                                                                       \
-  } while (false)
+#define FUZZ_CHECK(condition) \
+  ((condition) ? void() : (std::fprintf(stderr, "broken: %s\n", #condition), std::abort()))
 
 #endif  // TOLVARINE_TESTS_FUZZ_FUZZ_SUPPORT_H_

@@ -21,7 +21,7 @@
 
 #include "config/installation.h"
 #include "config/search_path.h"
-#include "launcher/help.h"
+#include "launcher/debug_log.h"
 #include "platform/platform.h"
 
 namespace {
