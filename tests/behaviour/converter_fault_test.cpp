@@ -119,6 +119,15 @@ TEST(ConverterFaultTest, OutputShownWhateverTheEnd) {
   });
 }
 
+// The converter reads nothing of the user's input and holds none of the launcher's files.
+TEST(ConverterFaultTest, NoInputAndNoOpenFilesReachTheConverter) {
+  Installation install;
+  install.UseConverter();
+  install.Write("input", "typed by the user\n");
+  RunOptions options{install.work(), Does("stdin|files"), install.File("input")};
+  EXPECT_EQ(install.Run(kArgs, options).out, ConsoleText(Framed("stdin:0\n") + Failed()));
+}
+
 // Waits (a minute at most) until `path` holds `text`; what it holds then.
 std::string AwaitFile(const std::string& path, const std::string& text) {
   std::string shown;

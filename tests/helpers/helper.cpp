@@ -14,8 +14,11 @@
 // Each of them first appends one line "[arg1][arg2]..." to FAKE_<NAME>_RECORD (NAME is CONV,
 // JAVA, WGET or 7Z) when it is set. FAKE_<NAME>_DO holds actions separated by '|', done in
 // order, each flushed at once:
-//   out:TEXT, err:TEXT  write TEXT (escapes \n \r \t \\ \xHH) to standard output / error
+//   out:TEXT, err:TEXT  write TEXT (escapes \n \r \t \\ \xHH) to standard output / error;
+//                      the other actions take their text as it is (Windows paths)
 //   path               write PATH to standard output
+//   stdin              read standard input to its end, write "stdin:<bytes read>\n"
+//   files              write "open N\n" for each open descriptor but the standard ones (POSIX)
 //   write:FILE=TEXT    write TEXT into FILE
 //   replace:NEW>OLD    give NEW OLD's time, remove OLD (file or folder), rename NEW to OLD
 //   touch:FILE         set FILE's modification time to now, bytes unchanged
@@ -115,10 +118,17 @@ void WaitAtGate(const std::string& gate) {
 void Act(const std::string& action, const std::string& self) {
   std::size_t colon = action.find(':');
   std::string name = action.substr(0, colon);
-  std::string value = colon == std::string::npos ? "" : Unescape(action.substr(colon + 1));
+  std::string value = colon == std::string::npos ? "" : action.substr(colon + 1);
   std::error_code error;
   if (name == "out" || name == "err") {
-    Write(name == "out" ? stdout : stderr, value);
+    Write(name == "out" ? stdout : stderr, Unescape(value));
+  } else if (name == "stdin") {
+    std::size_t count = 0;
+    for (char buffer[4096]; std::size_t got = std::fread(buffer, 1, sizeof buffer, stdin);)
+      count += got;
+    Write(stdout, "stdin:" + std::to_string(count) + "\n");
+  } else if (name == "files") {
+    Write(stdout, helper::InheritedFiles());
   } else if (name == "path") {
     Write(stdout, Setting("PATH"));
   } else if (name == "write") {

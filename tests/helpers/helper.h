@@ -14,6 +14,9 @@ bool StartHolder(const std::string& program, const std::string& mode, const std:
 /// returns only on failure. Windows: returns 122 (it has no such limits for one process).
 int RunRestricted(int argc, char** argv);
 
+/// "open N\n" for each descriptor from 3 up this process holds (POSIX; "" elsewhere).
+std::string InheritedFiles();
+
 /// Ends this process as a kill does (SIGKILL on POSIX, an abnormal end elsewhere).
 [[noreturn]] void Die();
 

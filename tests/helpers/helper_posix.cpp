@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
 #include <spawn.h>
@@ -7,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "helper.h"
 
@@ -59,6 +61,14 @@ int RunRestricted(int argc, char** argv) {
   execv(argv[3], argv + 3);
   std::perror("execv");
   return 123;
+}
+
+std::string InheritedFiles() {
+  std::string text;
+  for (int fd = 3; fd < 1024; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1) text += "open " + std::to_string(fd) + "\n";
+  }
+  return text;
 }
 
 void Die() {

@@ -28,6 +28,8 @@ bool StartHolder(const std::string& program, const std::string& mode, const std:
 
 int RunRestricted(int, char**) { return 122; }
 
+std::string InheritedFiles() { return ""; }
+
 void Die() { std::abort(); }
 
 }  // namespace helper

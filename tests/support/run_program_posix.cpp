@@ -48,7 +48,8 @@ StartedProgram StartProgram(const std::vector<std::string>& argv, const RunOptio
                             const std::string& out_path, const std::string& err_path) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  const char* input = options.input.empty() ? "/dev/null" : options.input.c_str();
+  posix_spawn_file_actions_addopen(&actions, 0, input, O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT, 0600);
   posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT, 0600);
   if (!options.working_directory.empty()) {

@@ -84,7 +84,8 @@ StartedProgram StartProgram(const std::vector<std::string>& argv, const RunOptio
     if (!command_line.empty()) command_line += ' ';
     command_line += Quote(arg);
   }
-  HANDLE in = InheritableFile("NUL", GENERIC_READ, OPEN_EXISTING);
+  HANDLE in =
+      InheritableFile(options.input.empty() ? "NUL" : options.input, GENERIC_READ, OPEN_EXISTING);
   HANDLE out = InheritableFile(out_path, GENERIC_WRITE, CREATE_ALWAYS);
   HANDLE err = InheritableFile(err_path, GENERIC_WRITE, CREATE_ALWAYS);
   STARTUPINFOW startup;

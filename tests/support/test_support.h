@@ -37,6 +37,7 @@ using Environment = std::map<std::string, std::optional<std::string>>;
 struct RunOptions {
   std::string working_directory;  // empty: the test's own
   Environment environment;
+  std::string input = {};  // a file for standard input; empty: the null device
 };
 
 struct ProgramResult {
@@ -48,8 +49,7 @@ struct ProgramResult {
 /// A program that StartProgram started (its process id or handle), or -1.
 using StartedProgram = std::intptr_t;
 
-/// Starts a program (argument 0 names it) with standard input closed (the null device) and
-/// its two output streams into the given files.
+/// Starts a program (argument 0 names it) with its two output streams into the given files.
 StartedProgram StartProgram(const std::vector<std::string>& argv, const RunOptions& options,
                             const std::string& out_path, const std::string& err_path);
 /// Waits for a started program to end; its exit code (on POSIX, 128 + a signal's number).
