@@ -38,6 +38,7 @@ inline const std::string kProductText = "(Tolvarine SVG to PDF Converter)       
 inline std::string JavaName() { return IsWindowsBuild() ? "javaw.exe" : "java"; }
 
 using Files = std::map<std::string, std::string>;
+using Args = std::vector<std::string>;
 
 struct Case {
   const char* what;
