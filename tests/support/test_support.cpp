@@ -68,6 +68,8 @@ bool UnderMemcheck() {
   return !IsWindowsBuild() && setting != nullptr && *setting != '\0';
 }
 
+bool UnderSanitizer() { return SANITIZED_BUILD; }
+
 std::string ConsoleText(const std::string& text) {
   std::string result;
   for (char c : text) {

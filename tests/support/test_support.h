@@ -76,6 +76,8 @@ std::string Helper();
 /// True when the launcher's runs go through valgrind's memcheck (TOLVARINE_TEST_VALGRIND set
 /// in a POSIX build); a run with a memory error then fails its test.
 bool UnderMemcheck();
+/// True in the AddressSanitizer build, whose programs need far more address space.
+bool UnderSanitizer();
 /// What the launcher prints for `text` in text mode: a line feed becomes CR LF on Windows
 /// (where it has no CR before it already).
 std::string ConsoleText(const std::string& text);
