@@ -10,10 +10,10 @@ export WINEDEBUG=-all
 step() { echo "== $1"; started=$SECONDS; }
 took() { echo "   took $((SECONDS - started)) s"; }
 
-step "native build and tests (the behavioural ones run in the memcheck step below)"
+step "native build and tests"
 cmake --preset native
 cmake --build --preset native
-ctest --preset native -LE behaviour
+ctest --preset native
 took
 
 step "Windows build"
@@ -53,6 +53,6 @@ rm -f "$windows_log"
 echo "   took $((SECONDS - windows_started)) s"
 [ "$windows_status" -eq 0 ]
 
-step "behavioural tests, every launcher run under memcheck"
+step "memcheck over the behavioural tests' launcher runs"
 TOLVARINE_TEST_VALGRIND=1 ctest --preset native -L behaviour
 took

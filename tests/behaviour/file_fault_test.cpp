@@ -64,13 +64,12 @@ TEST(FileFaultTest, HugeValueReadInBoundedMemoryAndCut) {
 }
 
 TEST(FileFaultTest, WithoutProcTheLauncherFindsItselfByNameOrSaysItCannot) {
-  if (IsWindowsBuild() || UnderMemcheck()) GTEST_SKIP() << "/proc is POSIX's; valgrind needs it";
+  if (IsWindowsBuild() || UnderMemcheck() || UnderSanitizer()) {
+    GTEST_SKIP() << "/proc is POSIX's; valgrind and the sanitizer's leak check need it";
+  }
   Installation install;
   install.UseConverter(" --ran");
-  // The sanitizer's leak check needs /proc, and would speak up in the converter's output.
-  RunOptions options{
-      install.work(),
-      {{"FAKE_CONV_RECORD", install.File("argv.txt")}, {"ASAN_OPTIONS", "detect_leaks=0"}}};
+  RunOptions options{install.work(), {{"FAKE_CONV_RECORD", install.File("argv.txt")}}};
   auto without_proc = [&](const std::string& command) {
     return RunProgram({"/usr/bin/unshare", "-m", "sh", "-c",
                        "mount -t tmpfs none /proc && test ! -e /proc/self && " + command,
