@@ -132,7 +132,7 @@ ProgramResult RunAsNobody(const Installation& install, const RunOptions& options
 
 TEST(FileFaultTest, ConfigTheUserMayNotRead) {
   if (!RunsAsSuperuser()) GTEST_SKIP() << "needs root to run as another user";
-  Installation install;
+  Installation install("", "/tmp");  // whatever the temp folder is, open to others
   RunOptions options;
   if (!OpenToNobody(install, options)) GTEST_SKIP() << "the temp folder is closed to others";
   install.UseConverter(" --ran");
@@ -156,7 +156,7 @@ TEST(FileFaultTest, SharedTemporaryFolderThatOthersControlIsRefused) {
     EXPECT_EQ(RunProgram({"/bin/chown", "-h", std::string(who) + ":" + who, file}).exit_code, 0);
   };
   const std::string refused = "Failed to locate the temporary-files folder.\n" + Failed();
-  Installation install;
+  Installation install("", "/tmp");  // whatever the temp folder is, open to others
   RunOptions options;
   if (!OpenToNobody(install, options)) GTEST_SKIP() << "the temp folder is closed to others";
   install.UseConverter(" [{JAVAEXE}]", "JavaDownloadURL=" + install.File("served.zip") + "\r\n");

@@ -11,13 +11,13 @@
 
 namespace testing_support {
 
-TempDir::TempDir() {
+TempDir::TempDir(const fs::path& base) {
   static std::atomic<unsigned> counter{0};
   std::random_device random;
   for (;;) {
     std::ostringstream name;
     name << "tolvarine-test-" << std::hex << random() << '-' << counter++;
-    path_ = fs::temp_directory_path() / name.str();
+    path_ = base / name.str();
     std::error_code error;
     if (fs::create_directory(path_, error)) break;
   }
@@ -93,8 +93,9 @@ std::string ReadFile(const std::string& path) {
   return content.str();
 }
 
-Installation::Installation(const std::string& folder_name)
-    : dir_(folder_name.empty() ? temp_.path() : temp_.path() / fs::u8path(folder_name)) {
+Installation::Installation(const std::string& folder_name, const fs::path& base)
+    : temp_(base),
+      dir_(folder_name.empty() ? temp_.path() : temp_.path() / fs::u8path(folder_name)) {
   fs::create_directories(dir_ / "work");
   fs::copy_file(fs::u8path(HostPath(TOLVARINE_EXE)), fs::u8path(launcher()));
 }

@@ -17,7 +17,8 @@ namespace fs = std::filesystem;
 /// when it failed.
 class TempDir {
  public:
-  TempDir();
+  /// In the system's temp folder, or in `base`.
+  explicit TempDir(const fs::path& base = fs::temp_directory_path());
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   ~TempDir();
@@ -92,7 +93,8 @@ std::string ReadFile(const std::string& path);
 class Installation {
  public:
   /// An installation in the temp folder itself, or in a sub-folder of that name.
-  explicit Installation(const std::string& folder_name = "");
+  explicit Installation(const std::string& folder_name = "",
+                        const fs::path& base = fs::temp_directory_path());
   const TempDir& temp() const { return temp_; }
   std::string dir() const { return dir_.u8string(); }
   std::string launcher() const { return File("tolvarine" + Exe()); }
