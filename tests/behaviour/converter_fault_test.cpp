@@ -1,138 +1,107 @@
-// A converter that misbehaves: killed by a signal, ending without a word, flooding the pipe,
-// writing huge lines, pausing for a long time, or leaving a grandchild that holds the pipe
-// open. The launcher shows what it wrote as it comes, reports the output file as always, and
-// ends.
-#include <gtest/gtest.h>
-
+// A converter that misbehaves: killed, flooding the pipe, writing huge lines or mixing its two
+// streams, pausing, or leaving a grandchild that holds the pipe. The launcher shows what it
+// wrote as it comes, reports the output file as always, and ends.
 #include <chrono>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "output/producer_patch.h"
-#include "support/test_support.h"
+#include "behaviour/cases.h"
 
+namespace behaviour {
 namespace {
 
-using testing_support::ConsoleText;
-using testing_support::Gate;
-using testing_support::HelperProgram;
-using testing_support::Installation;
-using testing_support::LauncherCommand;
-using testing_support::LauncherUnderMemcheck;
-using testing_support::ProgramResult;
-using testing_support::ReadFile;
-using testing_support::RunOptions;
-using testing_support::StartedProgram;
-using testing_support::StartProgram;
-using testing_support::WaitForProgram;
+const std::string kConv = "[Info]\nRunEXE={CONV}\n";
+const std::vector<std::string> kArgs = {"in.svg", "out.pdf"};
+const std::string kRan = "[in.svg][out.pdf]\n";
 
-const std::string kHeader = "[Message]\n============================\n";
-const std::string kFooter = "============================\n";
-const std::string kFailed = "[Error] Failed to create \"out.pdf\" file.\n";
+Environment Does(const std::string& actions) { return {{"FAKE_CONV_DO", actions}}; }
 
-class ConverterFaultTest : public ::testing::Test {
- protected:
-  // The converter is `helper` with `arguments`, which come before the user's.
-  void UseConverter(const std::string& helper, const std::string& arguments) const {
-    install_.Write("config.dat",
-                   "[Info]\r\nRunEXE=[" + HelperProgram(helper) + "] " + arguments + "\r\n");
-  }
-  ProgramResult Run() const { return install_.Run({"in.svg", "out.pdf"}); }
-
-  Installation install_;
-};
-
-TEST_F(ConverterFaultTest, KilledConverterLeavesItsOutputAndTheReport) {
-  const std::string kProducer = tolvarine::kConverterProducerText;
-  for (const char* end : {"terminate", "abort"}) {
-    UseConverter("scripted_child", std::string("out:written\\n ") + end);
-    ProgramResult result = Run();
-    // Windows' runtime may add a line of its own about the abnormal end.
-    EXPECT_EQ(result.out.substr(0, ConsoleText(kHeader + "written\n").size()),
-              ConsoleText(kHeader + "written\n"))
-        << end;
-    EXPECT_EQ(result.out.substr(result.out.size() - ConsoleText(kFooter + kFailed).size()),
-              ConsoleText(kFooter + kFailed))
-        << end;
-    EXPECT_EQ(result.exit_code, 0) << end;
-    EXPECT_EQ(result.err, "") << end;
-  }
-  // A file from before the run is not the killed converter's work: it stays as it was.
-  install_.Write("work/out.pdf", "%PDF " + kProducer);
-  ProgramResult result = Run();
-  EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(ReadFile(install_.work() + "/out.pdf"), "%PDF " + kProducer);
-}
-
-TEST_F(ConverterFaultTest, ConverterWithoutOutputLeavesOnlyTheReport) {
-  UseConverter("scripted_child", "exit:3");
-  ProgramResult result = Run();
-  EXPECT_EQ(result.out, ConsoleText(kFailed));
-  EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(result.err, "");
-}
-
-TEST_F(ConverterFaultTest, GigabyteOutputsAndLinesPassThroughWhole) {
-  if (LauncherUnderMemcheck()) {
-    GTEST_SKIP() << "a gigabyte under memcheck takes many minutes; the sanitizer build runs it";
-  }
-  const std::string kLong = std::string(40 << 20, 'A');
-  const struct {
-    std::string converter;
-    std::string shown;
-  } rows[] = {
-      // 1 GiB of warning lines, which the filter drops, then one line it shows: the last
-      // bytes arrive after the whole flood, so the line shows that nothing was cut short.
-      {"warnings:1048576 out:the\\x20end\\n", "the end\n"},
-      // One line of a gigabyte that names a tool and is carriage returns otherwise.
-      {"out:cpdf fill:1073741824:0d out:\\n", "quillorand\n"},
+TEST(ConverterFaultTest, OutputShownWhateverTheEnd) {
+  const std::string kLong(40 << 20, 'A');
+  RunCases({
+      {"both streams in the order written", kConv, kArgs, Framed("one\ntwo\nthree\n") + Failed(), 0,
+       kRan, Files(), Does("out:one\\n|err:two\\n|out:three\\n")},
+      {"zero bytes dropped, the rest kept", kConv, kArgs, Framed("abc\n") + Failed(), 0, kRan,
+       Files(), Does("out:\\x00a\\x00\\x00b|out:c\\n")},
+      {"terminated", kConv, kArgs, Framed("written\n") + Failed(), 0, kRan, Files(),
+       Does("out:written\\n|terminate")},
+      {"aborted", kConv, kArgs, Framed("written\n") + Failed(), 0, kRan, Files(),
+       Does("out:written\\n|abort"), Files(), Args(), 1, "posix"},
+      // A file from before the run is not a killed converter's work: it stays as it was.
+      {"killed with an old output", kConv, kArgs, Failed(), 0, kRan,
+       Files{{"work/out.pdf", "%PDF " + kConverterText}}, Does("terminate"),
+       Files{{"work/out.pdf", "%PDF " + kConverterText}}},
+      // 1 GiB of warning lines, which the filter drops, then a line it shows: the last bytes
+      // come after the whole flood.
+      {"a gigabyte of warnings", kConv, kArgs, Framed("the end\n") + Failed(), 0, kRan, Files(),
+       Does("warnings:1048576|out:the end\\n"), Files(), Args(), 1, "posix speed"},
+      // One line of a gigabyte that names a tool and is carriage returns otherwise. (A gigabyte
+      // through Wine's pipes takes a minute; the 40 MB lines below pass them there.)
+      {"a gigabyte line", kConv, kArgs, Framed("quillorand\n") + Failed(), 0, kRan, Files(),
+       Does("out:cpdf|fill:1073741824:0d|out:\\n"), Files(), Args(), 1, "posix speed"},
       // Lines far longer than the filter keeps in memory come out whole, or not at all.
-      {"out:cpdf fill:41943040:41 out:\\x20Gnumeric\\n", "quillorand" + kLong + " Tolvarine\n"},
-      {"fill:41943040:41 out:\\x20WARNING\\x20**:\\nafter", "after\n"},
-  };
-  for (const auto& row : rows) {
-    UseConverter("scripted_child", row.converter);
-    ProgramResult result = Run();
-    EXPECT_TRUE(result.out == ConsoleText(kHeader + row.shown + kFooter + kFailed))
-        << row.converter << ": " << result.out.size() << " bytes shown";
-    EXPECT_EQ(result.exit_code, 0) << row.converter;
-    EXPECT_EQ(result.err, "") << row.converter;
-  }
+      {"a long line shown", kConv, kArgs, Framed("quillorand" + kLong + " Tolvarine\n") + Failed(),
+       0, kRan, Files(), Does("out:cpdf|fill:41943040:41|out: Gnumeric\\n"), Files(), Args(), 1,
+       "speed"},
+      {"a long warning dropped", kConv, kArgs, Framed("after\n") + Failed(), 0, kRan, Files(),
+       Does("fill:41943040:41|out: WARNING **:\\nafter"), Files(), Args(), 1, "speed"},
+  });
 }
 
-TEST_F(ConverterFaultTest, EachLineIsShownWhileTheConverterStillRuns) {
-  Gate gate;  // shut until the first line has been shown
-  UseConverter("scripted_child", "out:first\\nsecond [gate:" + gate.path() + "] out:\\x20half\\n");
-  const std::string out = install_.temp() / "stdout";
-  const std::string err = install_.temp() / "stderr";
-  std::vector<std::string> argv = LauncherCommand(install_.launcher());
-  argv.insert(argv.end(), {"in.svg", "out.pdf"});
-  RunOptions options;
-  options.working_directory = install_.work();
-  StartedProgram launcher = StartProgram(argv, options, out, err);
-  ASSERT_NE(launcher, -1);
-  // Not a timing: a launcher that shows nothing before the converter's end never shows the
-  // line here, and the test fails after a minute rather than waiting for ever.
-  const std::string first = ConsoleText(kHeader + "first\n");
+// The converter reads nothing of the user's input and holds none of the launcher's files.
+TEST(ConverterFaultTest, NoInputAndNoOpenFilesReachTheConverter) {
+  Installation install;
+  install.UseConverter();
+  install.Write("input", "typed by the user\n");
+  RunOptions options{install.work(), Does("stdin|files"), install.File("input")};
+  EXPECT_EQ(install.Run(kArgs, options).out, ConsoleText(Framed("stdin:0\n") + Failed()));
+}
+
+// Waits (a minute at most) until `path` holds `text`; what it holds then.
+std::string AwaitFile(const std::string& path, const std::string& text) {
   std::string shown;
-  for (int wait = 0; wait < 3000 && shown != first; ++wait) {
+  for (int wait = 0; wait < 3000 && shown != text; ++wait) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    shown = ReadFile(out);
+    shown = ReadFile(path);
   }
-  gate.Release();
-  EXPECT_EQ(shown, first);
-  EXPECT_EQ(WaitForProgram(launcher), 0);  // 99 would be a memory error under memcheck
-  EXPECT_EQ(ReadFile(out), ConsoleText(kHeader + "first\nsecond half\n" + kFooter + kFailed));
+  return shown;
 }
 
-TEST_F(ConverterFaultTest, GrandchildHoldingThePipeDoesNotHoldTheLauncher) {
-  Gate gate;  // shut until the launcher has ended: the grandchild keeps the pipe open so long
-  UseConverter("spawn_holder", "[" + HelperProgram("wait_gate") + "] [" + gate.path() + "]");
-  ProgramResult result = Run();
-  EXPECT_EQ(result.out, ConsoleText(kHeader + "spawned\n" + kFooter + kFailed));
-  EXPECT_EQ(result.exit_code, 0);
-  gate.Release();
+TEST(ConverterFaultTest, EachLineShownWhileTheConverterStillRuns) {
+  Installation install;
+  install.UseConverter();
+  const std::string gate = install.File("gate");
+  RunOptions options{install.work(), Does("out:first\\nsecond|gate:" + gate + "|out: half\\n")};
+  const std::string out = install.File("stdout");
+  StartedProgram launcher = StartProgram(install.Command(kArgs), options, out, install.File("err"));
+  ASSERT_NE(launcher, -1);
+  // Not a timing: a launcher that shows nothing before the converter's end fails here.
+  EXPECT_EQ(AwaitFile(out, ConsoleText("[Message]\n" + kFrame + "first\n")),
+            ConsoleText("[Message]\n" + kFrame + "first\n"));
+  WriteFile(gate, "");
+  EXPECT_EQ(WaitForProgram(launcher), 0);  // 99 would be a memory error under memcheck
+  EXPECT_EQ(ReadFile(out), ConsoleText(Framed("first\nsecond half\n") + Failed()));
+}
+
+// The grandchild keeps the pipe open (and, flooding, writes into it) until the gate opens after
+// the launcher's end; a launcher that waited for the pipe's end would let the gate time out.
+TEST(ConverterFaultTest, GrandchildHoldingThePipeDoesNotHoldTheLauncher) {
+  for (const char* spawn : {"spawn", "spawnflood"}) {
+    SCOPED_TRACE(spawn);
+    Installation install;
+    install.UseConverter();
+    const std::string gate = install.File("gate");
+    ProgramResult result = install.Run(
+        kArgs, {install.work(), Does("out:spawned\\n|" + std::string(spawn) + ":" + gate)});
+    WriteFile(gate, "");
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_EQ(ReadFile(gate + ".timeout"), "<none>");
+    const std::string shown = ConsoleText("[Message]\n" + kFrame + "spawned\n");
+    EXPECT_EQ(result.out.substr(0, shown.size()), shown);
+    if (std::string(spawn) == "spawn") {
+      EXPECT_EQ(result.out, ConsoleText(Framed("spawned\n") + Failed()));
+    }
+  }
 }
 
 }  // namespace
+}  // namespace behaviour

@@ -1,510 +1,244 @@
-// The files, folders and variables the launcher reads, in states a user's machine can be in:
-// missing, unreadable, of the wrong kind, a named pipe, huge, binary, replaced while the
-// launcher runs; PATH unset or very long; the output file's disk full or its writes refused.
-// Each run ends, with the report and status the launcher always gives, and loses nothing.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <functional>
-#include <optional>
+// The files, folders and limits of a user's machine: config.dat missing, unreadable, of the
+// wrong kind, huge, binary or replaced while the launcher runs; no /proc; the temporary-files
+// folder missing or in others' hands; the output file's disk full or its writes refused. Each
+// run ends with the report and status the launcher always gives, and loses nothing.
+#include <fstream>
 #include <random>
-#include <string>
 
-#include "output/producer_patch.h"
-#include "support/test_support.h"
+#include "behaviour/cases.h"
 
+namespace behaviour {
 namespace {
 
-namespace fs = std::filesystem;
-using testing_support::ConsoleText;
-using testing_support::ExecutableSuffix;
-using testing_support::HelperProgram;
-using testing_support::Installation;
-using testing_support::IsWindowsBuild;
-using testing_support::MakeNamedPipe;
-using testing_support::PathSeparator;
-using testing_support::ProgramResult;
-using testing_support::ReadFile;
-using testing_support::RunOptions;
-using testing_support::RunProgram;
-using testing_support::WriteFile;
+const std::vector<std::string> kArgs = {"in.svg", "out.pdf"};
+const std::string kRunExe = "RunEXE={CONV} --ran\n";
+const std::string kRan = "[--ran][in.svg][out.pdf]\n";
+const std::string kDownload =
+    "[Info]\nRunEXE={CONV} [{JAVAEXE}]\nJavaDownloadURL={DIR}/served.zip\n";
 
-const std::string kFailed = "[Error] Failed to create \"out.pdf\" file.\n";
-const std::string kCreated = "[OK] Create \"out.pdf\" file successful.\n";
-
-// An installation with the fake converter, which records its arguments when it runs.
-class ReadFaultTest : public ::testing::Test {
- protected:
-  ReadFaultTest() {
-    fs::copy_file(HelperProgram("fake_converter"), install_.File("fake_converter" + Exe()));
-    options_.environment["FAKE_CONVERTER_RECORD"] = Record();
-  }
-  static std::string Exe() { return ExecutableSuffix(); }
-  std::string Record() const { return install_.File("argv.txt"); }
-  std::string Config() const { return install_.File("config.dat"); }
-  std::string RunExeLine() const {
-    return "RunEXE=[{EXEDIR}" + PathSeparator() + "fake_converter" + Exe() + "] --ran\r\n";
-  }
-  ProgramResult Run(const std::vector<std::string>& args = {"in.svg", "out.pdf"}) const {
-    return install_.Run(args, options_);
-  }
-  // A run whose converter never started: the report alone, status 0, nothing on stderr.
-  void ExpectNothingRan(const std::string& what) {
-    ProgramResult result = Run();
-    EXPECT_EQ(result.out, ConsoleText(kFailed)) << what;
-    EXPECT_EQ(result.err, "") << what;
-    EXPECT_EQ(result.exit_code, 0) << what;
-    EXPECT_FALSE(fs::exists(Record())) << what;
-  }
-  void Reset(const std::string& path) const {
-    std::error_code error;
-    fs::remove_all(path, error);
-  }
-  // Lets the user "nobody" reach the installation and write the converter's record, for runs
-  // through RunAsNobody.
-  void OpenToNobody() {
-    for (const std::string& folder :
-         {install_.temp().path().string(), install_.dir(), install_.work()}) {
-      fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                  fs::perms::others_read | fs::perms::others_exec);
-    }
-    fs::create_directory(install_.File("records"));
-    fs::permissions(install_.File("records"), fs::perms::all);
-    options_.environment["FAKE_CONVERTER_RECORD"] = install_.File("records/argv.txt");
-  }
-  ProgramResult RunAsNobody() const {
-    return RunProgram({HelperProgram("restricted_run"), "uid=" + std::to_string(kNobody),
-                       install_.launcher(), "in.svg", "out.pdf"},
-                      RunOptions{install_.work(), options_.environment});
-  }
-  static constexpr int kNobody = 65534;
-
-  Installation install_;
-  RunOptions options_;
-};
-
-TEST_F(ReadFaultTest, ConfigThatCannotBeReadRunsNothingAndEndsWithTheReport) {
-  ExpectNothingRan("missing");
-  fs::create_directory(Config());
-  ExpectNothingRan("a folder");
-  Reset(Config());
-  if (MakeNamedPipe(Config())) {  // no writer: a blocking open or read would never return
-    ExpectNothingRan("a named pipe");
-    Reset(Config());
-  }
-  if (!IsWindowsBuild()) {
-    fs::create_symlink("no-such-file", Config());
-    ExpectNothingRan("a dangling link");
-    Reset(Config());
-    fs::create_symlink("config.dat", Config());
-    ExpectNothingRan("a link to itself");
-    Reset(Config());
-  }
-  install_.Write("config.dat", "[Info]\r\n" + RunExeLine());
-  fs::permissions(Config(), fs::perms::none);
-  if (ReadFile(Config()).empty()) ExpectNothingRan("no read permission");  // not for root
-  fs::permissions(Config(), fs::perms::owner_all);
-  EXPECT_EQ(Run().out, ConsoleText(kFailed));  // the same file, readable again, is used
-  EXPECT_EQ(ReadFile(Record()), "[--ran]\n[in.svg]\n[out.pdf]\n");
-}
-
-TEST_F(ReadFaultTest, ConfigTheUserMayNotReadRunsNothing) {
-  if (IsWindowsBuild()) GTEST_SKIP() << "Windows has no other user to run the launcher as here";
-  if (!testing_support::RunsAsSuperuser()) GTEST_SKIP() << "needs root to run as another user";
-  OpenToNobody();
-  install_.Write("config.dat", "[Info]\r\n" + RunExeLine());
-  fs::permissions(Config(), fs::perms::owner_read | fs::perms::owner_write);  // root's alone
-  ProgramResult result = RunAsNobody();
-  EXPECT_EQ(result.out, kFailed);
-  EXPECT_EQ(result.err, "");
-  EXPECT_EQ(result.exit_code, 0);
-  EXPECT_FALSE(fs::exists(install_.File("records/argv.txt")));
-  fs::permissions(Config(), fs::perms::others_read, fs::perm_options::add);
-  EXPECT_EQ(RunAsNobody().out, kFailed);
-  EXPECT_EQ(ReadFile(install_.File("records/argv.txt")), "[--ran]\n[in.svg]\n[out.pdf]\n");
-}
-
-TEST_F(ReadFaultTest, HugeConfigIsReadToItsEnd) {
+TEST(FileFaultTest, ConfigStates) {
   std::string filler;
-  const std::string line = "; " + std::string(1000, '-') + "\r\n";
-  while (filler.size() < 50 * 1024 * 1024) filler += line;
-  install_.Write("config.dat", "[Other]\r\n" + filler + "[Info]\r\n" + filler + RunExeLine());
-  EXPECT_EQ(Run().out, ConsoleText(kFailed));
-  EXPECT_EQ(ReadFile(Record()), "[--ran]\n[in.svg]\n[out.pdf]\n");
-}
-
-TEST_F(ReadFaultTest, HugeValueIsReadInBoundedMemoryAndCut) {
-  if (IsWindowsBuild()) GTEST_SKIP() << "the memory limit is set with POSIX's setrlimit";
-  if (testing_support::LauncherUnderMemcheck()) GTEST_SKIP() << "valgrind needs more memory";
-  // 200 MB in one line, read under a 150 MB address-space limit: the template is cut at its
-  // documented length, and the converter runs with what is left.
-  const std::string head = "[{EXEDIR}/fake_converter] ";
-  std::string config = "[Info]\r\nRunEXE=" + head;
-  config.append(200 * 1024 * 1024, 'a');
-  install_.Write("config.dat", config + "\r\n");
-  ProgramResult result =
-      RunProgram({HelperProgram("restricted_run"), "memory=" + std::to_string(150 * 1024 * 1024),
-                  install_.launcher(), "in.svg", "out.pdf"},
-                 RunOptions{install_.work(), options_.environment});
-  EXPECT_EQ(result.out, kFailed);
-  EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(ReadFile(Record()),
-            "[" + std::string(2999 - head.size(), 'a') + "]\n[in.svg]\n[out.pdf]\n");
-}
-
-TEST_F(ReadFaultTest, WithoutProcTheLauncherFindsItselfByItsNameOrSaysItCannot) {
-  if (IsWindowsBuild()) GTEST_SKIP() << "/proc is the POSIX build's";
-  if (testing_support::LauncherUnderMemcheck()) GTEST_SKIP() << "valgrind needs /proc";
-  if (!fs::exists("/usr/bin/unshare")) GTEST_SKIP() << "needs unshare to hide /proc";
-  install_.Write("config.dat", "[Info]\r\n" + RunExeLine());
-  // A mount namespace of its own with nothing at /proc, then the command.
-  auto run_without_proc = [&](const std::string& command) {
-    return RunProgram({"/usr/bin/unshare", "-m", "sh", "-c",
-                       "mount -t tmpfs none /proc && test ! -e /proc/self && " + command,
-                       install_.launcher(), install_.dir()},
-                      RunOptions{install_.work(), options_.environment});
-  };
-  if (run_without_proc("true").exit_code != 0) GTEST_SKIP() << "cannot hide /proc here";
-  const std::string ran = "[--ran]\n[in.svg]\n[out.pdf]\n";
-  struct Row {
-    const char* what;
-    std::string command;
-    std::string out;
-  };
-  for (const Row& row : std::vector<Row>{
-           {"by its path", "exec \"$0\" in.svg out.pdf", kFailed},
-           {"found on PATH", "PATH=\"$1:/usr/bin:/bin\" exec tolvarine in.svg out.pdf", kFailed},
-           {"nowhere", "exec bash -c 'exec -a tolvarine \"$0\" in.svg out.pdf' \"$0\"",
-            "[Error] Failed to locate the launcher's own folder: its installation cannot be "
-            "used.\n" +
-                kFailed}}) {
-    Reset(Record());
-    ProgramResult result = run_without_proc(row.command);
-    EXPECT_EQ(result.out, row.out) << row.what;
-    EXPECT_EQ(result.err, "") << row.what;
-    EXPECT_EQ(fs::exists(Record()) ? ReadFile(Record()) : "<not run>",
-              row.out == kFailed ? ran : "<not run>")
-        << row.what;
-  }
-}
-
-TEST_F(ReadFaultTest, BinaryConfigGivesWhatItsLinesHold) {
+  while (filler.size() < 50 * 1024 * 1024) filler += "; " + std::string(1000, '-') + "\n";
   std::mt19937 random(8);
   std::string noise(1024 * 1024, '\0');
   for (char& byte : noise) byte = static_cast<char>(random());
-  install_.Write("config.dat", noise);
-  ExpectNothingRan("noise alone");
-  // The same bytes around the section: only its own lines count.
-  install_.Write("config.dat", noise + "\n[Info]\r\n" + RunExeLine() + noise);
-  EXPECT_EQ(Run().out, ConsoleText(kFailed));
-  EXPECT_EQ(ReadFile(Record()), "[--ran]\n[in.svg]\n[out.pdf]\n");
+  RunCases({
+      {"a folder", "", kArgs, Failed(), 0, "<none>", {{"config.dat", "<dir>"}}},
+      {"a named pipe without a writer", "", kArgs, Failed(), 0, "<none>",
+       Files{{"config.dat", "<fifo>"}}, Environment(), Files(), Args(), 1, "posix"},
+      {"a dangling link", "", kArgs, Failed(), 0, "<none>", Files{{"config.dat", "<link>nothing"}},
+       Environment(), Files(), Args(), 1, "posix"},
+      {"a link to itself", "", kArgs, Failed(), 0, "<none>",
+       Files{{"config.dat", "<link>config.dat"}}, Environment(), Files(), Args(), 1, "posix"},
+      {"huge, read to its end", "[Other]\n" + filler + "[Info]\n" + filler + kRunExe, kArgs,
+       Failed(), 0, kRan, Files(), Environment(), Files(), Args(), 1, "speed"},
+      {"noise alone", noise, kArgs, Failed()},
+      {"noise around the section", noise + "\n[Info]\n" + kRunExe + noise, kArgs, Failed(), 0,
+       kRan},
+      // The version test's "java" swaps config.dat for a folder after RunEXE was read and
+      // before the download address is: every read looks at the file system again.
+      {"replaced while the launcher runs", kDownload, kArgs,
+       "Failed to read \"JavaDownloadURL\" value from config file.\n" + Failed(), 0,
+       "[{JAVA}][in.svg][out.pdf]\n",
+       Files{{"bin/java", "<helper>"}, {"wget", "<helper>"}, {"replacement", "<dir>"}},
+       Environment{{"FAKE_JAVA_DO", "replace:{DIR}/replacement>{DIR}/config.dat"}},
+       Files{{"WGET.txt", "<none>"}}},
+  });
 }
 
-TEST_F(ReadFaultTest, ConfigReplacedWhileTheLauncherRunsIsReadAsItIsThen) {
-  // The version test's "java" swaps config.dat for a folder after RunEXE was read and before
-  // the download address is: every read looks at the file system again.
-  install_.Write("config.dat",
-                 "[Info]\r\nRunEXE=[{EXEDIR}" + PathSeparator() + "fake_converter" + Exe() +
-                     "] [{JAVAEXE}]\r\nJavaDownloadURL=http://127.0.0.1:9/jre.zip\r\n");
-  fs::create_directories(install_.File("bin"));
-  fs::copy_file(HelperProgram("fake_java"), install_.File("bin/java" + Exe()));
-  fs::copy_file(HelperProgram("fake_wget"), install_.File("wget" + Exe()));
-  fs::create_directory(install_.File("replacement"));
-  options_.environment["FAKE_JAVA_REPLACE"] = install_.File("replacement") + "|" + Config();
-  options_.environment["FAKE_WGET_RECORD"] = install_.File("wget.txt");
-  for (const char* name : {"TMPDIR", "TMP", "TEMP"}) options_.environment[name] = install_.work();
-  ProgramResult result = Run();
-  EXPECT_EQ(result.out,
-            ConsoleText("Failed to read \"JavaDownloadURL\" value from config file.\n" + kFailed));
-  EXPECT_TRUE(fs::is_directory(Config()));
-  EXPECT_FALSE(fs::exists(install_.File("wget.txt")));  // nothing fetched
-  EXPECT_EQ(ReadFile(Record()), std::string("[") + (IsWindowsBuild() ? "javaw.exe" : "java") +
-                                    "]\n[in.svg]\n[out.pdf]\n");
-}
-
-TEST_F(ReadFaultTest, HelpFileThatCannotBeReadPrintsNothing) {
-  fs::create_directory(install_.File("options.dat"));
-  ProgramResult result = Run({"--help"});
-  EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.exit_code, 0);
-  Reset(install_.File("options.dat"));
-  if (!MakeNamedPipe(install_.File("options.dat"))) {
-    GTEST_SKIP() << "Windows keeps named pipes in their own name space, not at file paths";
+TEST(FileFaultTest, HugeValueReadInBoundedMemoryAndCut) {
+  if (IsWindowsBuild() || UnderMemcheck() || UnderSanitizer()) {
+    GTEST_SKIP() << "POSIX's setrlimit, without valgrind's or the sanitizer's own memory";
   }
-  result = Run({"--help"});
-  EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.exit_code, 0);
-}
-
-TEST_F(ReadFaultTest, OutputThatIsANamedPipeIsNotAResult) {
-  if (!MakeNamedPipe(install_.work() + "/out.pdf")) {
-    GTEST_SKIP() << "Windows keeps named pipes in their own name space, not at file paths";
-  }
-  ProgramResult result = Run();
-  EXPECT_EQ(result.out, ConsoleText(kFailed));
-  EXPECT_EQ(result.exit_code, 0);
-}
-
-// --- The search path ------------------------------------------------------------------------
-
-class SearchPathFaultTest : public ReadFaultTest {
- protected:
-  SearchPathFaultTest() {
-    install_.Write("config.dat", "[Info]\r\n" + RunExeLine());
-    options_.environment["FAKE_CONVERTER_PATH_RECORD"] = install_.File("path.txt");
-  }
-  std::string Front() const {
-    const std::string list = IsWindowsBuild() ? ";" : ":";
-    return install_.dir() + PathSeparator() + list + install_.dir() + PathSeparator() + list;
-  }
-  std::string PathSeen() const { return ReadFile(install_.File("path.txt")); }
-};
-
-TEST_F(SearchPathFaultTest, UnsetPathBecomesTheDefaultBehindTheInstallation) {
-  options_.environment["PATH"] = std::nullopt;
-  ProgramResult result = Run();
-  EXPECT_EQ(result.out, ConsoleText(kFailed));
-  const std::string path = PathSeen();
-  ASSERT_EQ(path.substr(0, Front().size()), Front());
-  if (!IsWindowsBuild()) {
-    // The system's default list, never an empty entry (which would mean the current folder).
-    EXPECT_EQ(path.substr(Front().size()), "/bin:/usr/bin");
-  }
-}
-
-TEST_F(SearchPathFaultTest, VeryLongPathIsPassedOnWhole) {
-  if (IsWindowsBuild()) {
-    GTEST_SKIP() << "Windows holds an environment variable to 32767 characters at most";
-  }
-  std::string long_path;
-  for (int i = 0; long_path.size() < 100 * 1024; ++i) {
-    long_path += "/nonexistent/folder-" + std::to_string(i) + ":";
-  }
-  long_path += "/usr/bin";
-  options_.environment["PATH"] = long_path;
-  EXPECT_EQ(Run().out, ConsoleText(kFailed));
-  EXPECT_EQ(PathSeen(), Front() + long_path);
-}
-
-// --- The temporary-files folder --------------------------------------------------------------
-
-// No runtime anywhere but the one the launcher downloads into its temporary-files folder.
-class TempFolderFaultTest : public ReadFaultTest {
- protected:
-  TempFolderFaultTest() {
-    install_.Write("config.dat", "[Info]\r\nRunEXE=[{EXEDIR}" + PathSeparator() + "fake_converter" +
-                                     Exe() + "] [{JAVAEXE}]\r\nJavaDownloadURL=" + Served() +
-                                     "\r\n");
-    WriteFile(Served(), "bin/" + JavaName() + "\n");
-    fs::create_directories(install_.File("bin"));
-    fs::copy_file(HelperProgram("fake_java"), install_.File("bin/java" + Exe()));
-    fs::copy_file(HelperProgram("fake_wget"), install_.File("wget" + Exe()));
-    fs::copy_file(HelperProgram("fake_7z"), install_.File("7z" + Exe()));
-  }
-  std::string Served() const { return install_.File("served.zip"); }
-  static std::string JavaName() { return IsWindowsBuild() ? "javaw.exe" : "java"; }
-  void UseTempFolder(const std::optional<std::string>& folder) {
-    for (const char* name : {"TMPDIR", "TMP", "TEMP"}) options_.environment[name] = folder;
-  }
-  std::string Refused() const { return "Failed to locate the temporary-files folder.\n" + kFailed; }
-  std::string GivenJavaOnly() const { return "[" + JavaName() + "]\n[in.svg]\n[out.pdf]\n"; }
-};
-
-TEST_F(TempFolderFaultTest, MissingFolderOrAFileInItsPlaceLeavesNoArchiveAndTheBareName) {
-  if (testing_support::LauncherUnderMemcheck()) {
-    GTEST_SKIP() << "valgrind keeps its own files in TMPDIR and cannot start without one";
-  }
-  const std::string missing = install_.File("no-such-folder");
-  const std::string file = install_.File("a-file");
-  WriteFile(file, "not a folder");
-  for (const std::string& folder : {missing, file}) {
-    UseTempFolder(folder);
-    ProgramResult result = Run();
-    EXPECT_EQ(result.out, ConsoleText("Failed to locate \"" + folder + PathSeparator() +
-                                      "TolvarineJava.zip\" file.\n" + kFailed));
-    EXPECT_EQ(result.exit_code, 0);
-    EXPECT_EQ(ReadFile(Record()), GivenJavaOnly()) << folder;
-  }
-  EXPECT_FALSE(fs::exists(missing));
-  EXPECT_EQ(ReadFile(file), "not a folder");
-}
-
-// The per-user folder in /tmp, for the user "nobody", as the tests prepare it; removed after.
-class SharedTempFolder {
- public:
-  static constexpr int kUser = 65534;  // nobody
-  SharedTempFolder() { Clear(); }
-  SharedTempFolder(const SharedTempFolder&) = delete;
-  SharedTempFolder& operator=(const SharedTempFolder&) = delete;
-  ~SharedTempFolder() { Clear(); }
-  std::string path() const { return "/tmp/tolvarine-" + std::to_string(kUser); }
-  void Clear() const {
-    std::error_code error;
-    fs::remove_all(path(), error);
-    fs::remove_all(path() + "-elsewhere", error);
-  }
-  // Gives `path` to the user, or to root when `to_user` is false.
-  void Own(const std::string& path, bool to_user) const {
-    const std::string owner = to_user ? std::to_string(kUser) : "0";
-    EXPECT_EQ(RunProgram({"/bin/chown", "-h", owner + ":" + owner, path}).exit_code, 0) << path;
-  }
-};
-
-TEST_F(TempFolderFaultTest, SharedFolderThatOthersControlIsRefused) {
-  if (IsWindowsBuild()) GTEST_SKIP() << "the per-user folder in /tmp is the POSIX build's";
-  if (!testing_support::RunsAsSuperuser()) GTEST_SKIP() << "needs root to run as another user";
-  SharedTempFolder shared;
-  OpenToNobody();
-  UseTempFolder(std::nullopt);
-  auto run_as_user = [&] { return RunAsNobody(); };
-  const std::string path = shared.path();
-  const auto user_only = fs::perms::owner_all;
-  struct Case {
-    const char* what;
-    std::function<void()> prepare;
-  };
-  const Case cases[] = {
-      {"owned by root",
-       [&] {
-         fs::create_directory(path);
-         fs::permissions(path, user_only);
-       }},
-      {"group-writable",
-       [&] {
-         fs::create_directory(path);
-         fs::permissions(path, user_only | fs::perms::group_all);
-         shared.Own(path, true);
-       }},
-      {"a link to the user's folder",
-       [&] {
-         fs::create_directory(path + "-elsewhere");
-         fs::permissions(path + "-elsewhere", user_only);
-         shared.Own(path + "-elsewhere", true);
-         fs::create_symlink(path + "-elsewhere", path);
-         shared.Own(path, true);
-       }},
-      {"a file",
-       [&] {
-         WriteFile(path, "");
-         shared.Own(path, true);
-       }},
-  };
-  for (const Case& one : cases) {
-    shared.Clear();
-    one.prepare();
-    ProgramResult result = run_as_user();
-    EXPECT_EQ(result.out, Refused()) << one.what;
-    EXPECT_EQ(result.err, "") << one.what;
-    EXPECT_EQ(ReadFile(install_.File("records/argv.txt")), GivenJavaOnly()) << one.what;
-    EXPECT_FALSE(fs::exists(path + "/TolvarineJava.zip")) << one.what;
-  }
-  // Missing, it is made the user's own, and the runtime goes there.
-  shared.Clear();
-  ProgramResult result = run_as_user();
-  EXPECT_EQ(result.out, kFailed);
-  EXPECT_EQ(fs::status(path).permissions(), user_only);
-  EXPECT_EQ(ReadFile(install_.File("records/argv.txt")),
-            "[" + path + "/TolvarineJava/bin/java]\n[in.svg]\n[out.pdf]\n");
-}
-
-// --- The output file's writes fail -----------------------------------------------------------
-
-const std::string kConverterText = tolvarine::kConverterProducerText;
-const std::string kProductText = tolvarine::kProductProducerText;
-
-std::string PdfWithProducer(std::size_t filler) {
-  return "%PDF-1.4\n" + std::string(filler, 'z') + "\n<< /Producer " + kConverterText +
-         " >>\n%%EOF\n";
-}
-
-// A file system of 64 KiB mounted for one test, and taken down after it.
-class SmallFileSystem {
- public:
-  explicit SmallFileSystem(const std::string& folder) : folder_(folder) {
-    fs::create_directories(folder);
-    mounted_ =
-        fs::exists("/bin/mount") &&
-        RunProgram({"/bin/mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", folder}).exit_code == 0;
-  }
-  SmallFileSystem(const SmallFileSystem&) = delete;
-  SmallFileSystem& operator=(const SmallFileSystem&) = delete;
-  ~SmallFileSystem() {
-    if (mounted_) {
-      EXPECT_EQ(RunProgram({"/bin/umount", folder_}).exit_code, 0);
-    }
-  }
-  bool mounted() const { return mounted_; }
-
- private:
-  std::string folder_;
-  bool mounted_ = false;
-};
-
-TEST(OutputWriteFaultTest, FullDiskLeavesTheOutputFileItsLengthAndPatchesItInPlace) {
-  if (IsWindowsBuild()) GTEST_SKIP() << "mounting a small file system is a POSIX test's tool";
+  // 200 MB in one line under a 150 MB address-space limit: the template is cut at its length
+  // (2999 characters), and the converter runs with what is left.
   Installation install;
-  SmallFileSystem disk(install.work() + "/full");
-  if (!disk.mounted()) GTEST_SKIP() << "this user may not mount a file system (needs root)";
-  const std::string output = install.work() + "/full/out.pdf";
-  const std::string content = PdfWithProducer(20000);
-  WriteFile(output, content);
-  // Fill every block that is left, so that any write that needs a new block fails.
-  {
-    std::FILE* filler = std::fopen((install.work() + "/full/filler").c_str(), "wb");
-    ASSERT_NE(filler, nullptr);
-    const std::string block(4096, 'f');
-    while (std::fwrite(block.data(), 1, block.size(), filler) == block.size() &&
-           std::fflush(filler) == 0) {
-    }
-    std::fclose(filler);
+  install.UseConverter(" " + std::string(200 * 1024 * 1024, 'a'));
+  RunOptions options{install.work(), {{"FAKE_CONV_RECORD", install.File("argv.txt")}}};
+  ProgramResult result = RunProgram(
+      {Helper(), "restricted", "memory=157286400", install.launcher(), "in.svg", "out.pdf"},
+      options);
+  EXPECT_EQ(result.out, Failed());
+  EXPECT_EQ(ReadFile(install.File("argv.txt")),
+            "[" + std::string(2999 - 16, 'a') + "][in.svg][out.pdf]\n");
+}
+
+TEST(FileFaultTest, WithoutProcTheLauncherFindsItselfByNameOrSaysItCannot) {
+  if (IsWindowsBuild() || UnderMemcheck() || UnderSanitizer()) {
+    GTEST_SKIP() << "/proc is POSIX's; valgrind and the sanitizer's leak check need it";
   }
-  install.UseFakeConverter();
+  Installation install;
+  install.UseConverter(" --ran");
+  RunOptions options{install.work(), {{"FAKE_CONV_RECORD", install.File("argv.txt")}}};
+  auto without_proc = [&](const std::string& command) {
+    return RunProgram({"/usr/bin/unshare", "-m", "sh", "-c",
+                       "mount -t tmpfs none /proc && test ! -e /proc/self && " + command,
+                       install.launcher(), install.dir()},
+                      options);
+  };
+  if (without_proc("true").exit_code != 0) GTEST_SKIP() << "cannot hide /proc here";
+  const std::string cannot =
+      "[Error] Failed to locate the launcher's own folder: its installation cannot be used.\n";
+  for (const auto& [command, out] : std::vector<std::pair<std::string, std::string>>{
+           {"exec \"$0\" in.svg out.pdf", Failed()},
+           {"PATH=\"$1:/usr/bin:/bin\" exec tolvarine in.svg out.pdf", Failed()},
+           {"exec bash -c 'exec -a tolvarine \"$0\" in.svg out.pdf' \"$0\"", cannot + Failed()}}) {
+    fs::remove(install.File("argv.txt"));
+    EXPECT_EQ(without_proc(command).out, out) << command;
+    EXPECT_EQ(ReadFile(install.File("argv.txt")), out == cannot + Failed() ? "<none>" : kRan);
+  }
+}
+
+TEST(FileFaultTest, TemporaryFilesFolderMissingOrAFile) {
+  const std::string ran = "[{JAVA}][in.svg][out.pdf]\n";
+  const std::map<std::string, std::string> tools = {{"bin/java", "<helper>"},
+                                                    {"wget", "<helper>"},
+                                                    {"7z", "<helper>"},
+                                                    {"a-file", "not a folder"}};
+  auto temp = [](const std::string& folder) {
+    return Environment{{"TMPDIR", folder}, {"TMP", folder}, {"TEMP", folder}};
+  };
+  RunCases({
+      {"missing", kDownload, kArgs,
+       "Failed to locate \"{DIR}{SEP}none{SEP}TolvarineJava.zip\" file.\n" + Failed(), 0, ran,
+       tools, temp("{DIR}{SEP}none"), Files{{"none", "<none>"}}, Args(), 1, "speed"},
+      {"a file", kDownload, kArgs,
+       "Failed to locate \"{DIR}{SEP}a-file{SEP}TolvarineJava.zip\" file.\n" + Failed(), 0, ran,
+       tools, temp("{DIR}{SEP}a-file"), Files{{"a-file", "not a folder"}}, Args(), 1, "speed"},
+  });
+}
+
+// Runs as the user "nobody" need the installation open to it and a record it may write; false
+// when a folder above the temp folder is closed to others.
+bool OpenToNobody(Installation& install, RunOptions& options) {
+  for (fs::path up = install.temp().path().parent_path(); up != up.root_path();
+       up = up.parent_path()) {
+    if ((fs::status(up).permissions() & fs::perms::others_exec) == fs::perms::none) return false;
+  }
+  for (const fs::path& folder :
+       {install.temp().path(), fs::path(install.dir()), fs::path(install.work())}) {
+    fs::permissions(folder, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+  }
+  fs::create_directory(install.File("records"));
+  fs::permissions(install.File("records"), fs::perms::all);
+  options = {install.work(), {{"FAKE_CONV_RECORD", install.File("records/argv.txt")}}};
+  return true;
+}
+
+ProgramResult RunAsNobody(const Installation& install, const RunOptions& options) {
+  return RunProgram({Helper(), "restricted", "uid=65534", install.launcher(), "in.svg", "out.pdf"},
+                    options);
+}
+
+TEST(FileFaultTest, ConfigTheUserMayNotRead) {
+  if (!RunsAsSuperuser()) GTEST_SKIP() << "needs root to run as another user";
+  Installation install("", "/tmp");  // whatever the temp folder is, open to others
   RunOptions options;
-  options.environment["FAKE_CONVERTER_TOUCH"] = "full/out.pdf";
-  ProgramResult result = install.Run({"in.svg", "full/out.pdf"}, options);
-  EXPECT_EQ(result.out, ConsoleText("[OK] Create \"full/out.pdf\" file successful.\n"));
-  EXPECT_EQ(result.exit_code, 1);
-  // The text's own bytes are rewritten where they are, which needs no new block.
-  std::string expected = content;
-  expected.replace(expected.find(kConverterText), kProductText.size(), kProductText);
-  EXPECT_EQ(ReadFile(output), expected);
+  if (!OpenToNobody(install, options)) GTEST_SKIP() << "the temp folder is closed to others";
+  install.UseConverter(" --ran");
+  fs::permissions(install.File("config.dat"), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(RunAsNobody(install, options).out, Failed());
+  EXPECT_EQ(ReadFile(install.File("records/argv.txt")), "<none>");
+  fs::permissions(install.File("config.dat"), fs::perms::others_read, fs::perm_options::add);
+  EXPECT_EQ(RunAsNobody(install, options).out, Failed());
+  EXPECT_EQ(ReadFile(install.File("records/argv.txt")), kRan);
 }
 
-TEST(OutputWriteFaultTest, RefusedWriteNeverChangesTheFilesLength) {
-  if (IsWindowsBuild()) GTEST_SKIP() << "Windows has no file-size limit for one process";
-  Installation install;
-  install.UseFakeConverter();
-  const std::string output = install.work() + "/out.pdf";
-  const std::string content = PdfWithProducer(100000);
-  const std::size_t at = content.find(kConverterText);
-  // The limit falls before the text (the write fails at once) or inside it (the write stops
-  // part-way, as on a disk that fills up meanwhile).
-  for (std::size_t limit : {at, at + 10}) {
-    WriteFile(output, content);
-    RunOptions options;
-    options.working_directory = install.work();
-    options.environment["FAKE_CONVERTER_TOUCH"] = "out.pdf";
-    ProgramResult result =
-        RunProgram({HelperProgram("restricted_run"), "fsize=" + std::to_string(limit),
-                    install.launcher(), "in.svg", "out.pdf"},
-                   options);
-    EXPECT_EQ(result.out, kCreated) << limit;
-    EXPECT_EQ(result.err, "") << limit;
-    EXPECT_EQ(result.exit_code, 1) << limit;
-    std::string after = ReadFile(output);
-    ASSERT_EQ(after.size(), content.size()) << limit;
-    EXPECT_EQ(after.substr(0, at), content.substr(0, at));
-    EXPECT_EQ(after.substr(at + kConverterText.size()), content.substr(at + kConverterText.size()));
-    EXPECT_EQ(after.substr(at, limit - at), kProductText.substr(0, limit - at));
+// Without TMPDIR the runtime goes to /tmp/tolvarine-UID, which must be the user's alone.
+TEST(FileFaultTest, SharedTemporaryFolderThatOthersControlIsRefused) {
+  if (!RunsAsSuperuser()) GTEST_SKIP() << "needs root to run as another user";
+  const std::string path = "/tmp/tolvarine-65534";
+  auto clear = [&] {
+    fs::remove_all(path);
+    fs::remove_all(path + "-elsewhere");
+  };
+  auto own = [](const std::string& file, const char* who) {
+    EXPECT_EQ(RunProgram({"/bin/chown", "-h", std::string(who) + ":" + who, file}).exit_code, 0);
+  };
+  const std::string refused = "Failed to locate the temporary-files folder.\n" + Failed();
+  Installation install("", "/tmp");  // whatever the temp folder is, open to others
+  RunOptions options;
+  if (!OpenToNobody(install, options)) GTEST_SKIP() << "the temp folder is closed to others";
+  install.UseConverter(" [{JAVAEXE}]", "JavaDownloadURL=" + install.File("served.zip") + "\r\n");
+  install.Write("served.zip", "bin/java\n");
+  for (const char* tool : {"wget", "7z", "bin/java"}) install.AddHelper(tool);
+  options.environment["TMPDIR"] = std::nullopt;
+  for (int state = 0; state < 5; ++state) {
+    clear();
+    if (state == 0 || state == 1) fs::create_directory(path);
+    if (state == 0) fs::permissions(path, fs::perms::owner_all);  // root's
+    if (state == 1) fs::permissions(path, fs::perms::owner_all | fs::perms::group_all);
+    if (state == 2) {  // a link to a folder of the user's
+      fs::create_directory(path + "-elsewhere");
+      fs::permissions(path + "-elsewhere", fs::perms::owner_all);
+      own(path + "-elsewhere", "65534");
+      fs::create_symlink(path + "-elsewhere", path);
+    }
+    if (state == 3) WriteFile(path, "");
+    if (state != 0 && state != 4) own(path, "65534");
+    fs::remove(install.File("records/argv.txt"));
+    EXPECT_EQ(RunAsNobody(install, options).out, state == 4 ? Failed() : refused) << state;
+    EXPECT_EQ(
+        ReadFile(install.File("records/argv.txt")),
+        (state == 4 ? "[" + path + "/TolvarineJava/bin/java]" : "[java]") + "[in.svg][out.pdf]\n")
+        << state;
   }
-  // Under -debug the system's reason follows the report.
-  WriteFile(output, content);
-  RunOptions options{install.work(), {{"FAKE_CONVERTER_TOUCH", "out.pdf"}}};
-  ProgramResult result = RunProgram({HelperProgram("restricted_run"), "fsize=" + std::to_string(at),
-                                     install.launcher(), "-debug", "in.svg", "out.pdf"},
-                                    options);
-  EXPECT_EQ(result.out,
-            "[Cmd] \"in.svg\" \"out.pdf\"\n" + kCreated + "[Debug] pwrite: File too large\n");
+  // Missing, it was made the user's own.
+  EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_all);
+  clear();
+}
+
+TEST(FileFaultTest, RefusedWritesNeverChangeTheFilesLength) {
+  const std::string content =
+      "%PDF-1.4\n" + std::string(100000, 'z') + "\n<< /Producer " + kConverterText + " >>\n%%EOF\n";
+  const std::size_t at = content.find(kConverterText);
+  auto partly = [&](std::size_t limit) {
+    std::string result = content;
+    return result.replace(at, limit - at, kProductText.substr(0, limit - at));
+  };
+  const std::string ran = "[in.svg][out.pdf]\n";
+  const std::map<std::string, std::string> before = {{"work/out.pdf", content}};
+  const Environment touch = {{"FAKE_CONV_DO", "touch:out.pdf"}};
+  auto limit = [](std::size_t bytes) {
+    return std::vector<std::string>{"fsize=" + std::to_string(bytes)};
+  };
+  const std::string conv = "[Info]\nRunEXE={CONV}\n";
+  // The limit falls before the text (the write fails at once) or inside it (it stops part-way,
+  // as on a disk that fills up meanwhile).
+  RunCases({
+      {"limit before the text", conv, kArgs, Created(), 1, ran, before, touch,
+       Files{{"work/out.pdf", content}}, limit(at), 1, "posix"},
+      {"limit inside the text", conv, kArgs, Created(), 1, ran, before, touch,
+       Files{{"work/out.pdf", partly(at + 10)}}, limit(at + 10), 1, "posix"},
+      {"the reason under -debug", conv, Args{"-debug", "in.svg", "out.pdf"},
+       "[Cmd] \"in.svg\" \"out.pdf\"\n" + Created() + "[Debug] pwrite: File too large\n", 1, ran,
+       before, touch, Files{{"work/out.pdf", content}}, limit(at), 1, "posix"},
+  });
+}
+
+// A disk with no block left: the text's own bytes are rewritten where they are.
+TEST(FileFaultTest, FullDiskStillGetsTheTextInPlace) {
+  Installation install;
+  const std::string disk = install.work() + "/full";
+  fs::create_directories(disk);
+  if (IsWindowsBuild() || !RunsAsSuperuser() ||
+      RunProgram({"/bin/mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", disk}).exit_code != 0) {
+    GTEST_SKIP() << "needs root to mount a small file system";
+  }
+  const std::string content =
+      "%PDF-1.4\n" + std::string(20000, 'z') + "\n<< /Producer " + kConverterText + " >>\n";
+  WriteFile(disk + "/out.pdf", content);
+  std::ofstream(disk + "/filler") << std::string(1 << 20, 'f');  // stops when every block is taken
+  install.UseConverter();
+  ProgramResult result = install.Run({"in.svg", "full/out.pdf"},
+                                     {install.work(), {{"FAKE_CONV_DO", "touch:full/out.pdf"}}});
+  EXPECT_EQ(result.out, Created("full/out.pdf"));
+  EXPECT_EQ(result.exit_code, 1);
+  std::string expected = content;
+  EXPECT_EQ(ReadFile(disk + "/out.pdf"),
+            expected.replace(expected.find(kConverterText), kProductText.size(), kProductText));
+  EXPECT_EQ(RunProgram({"/bin/umount", disk}).exit_code, 0);
 }
 
 }  // namespace
+}  // namespace behaviour

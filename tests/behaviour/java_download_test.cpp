@@ -1,320 +1,155 @@
 // The Java runtime kept in the temporary-files folder: reused, unpacked from a kept archive, or
-// downloaded and unpacked, with a fake downloader and unpacker that record how they were run.
-#include <gtest/gtest.h>
+// downloaded and unpacked, with the helper as downloader and unpacker, recording their runs. The
+// system's "java" fails the version test, so only a runtime there is taken.
+#include "behaviour/cases.h"
 
-#include <algorithm>
-#include <filesystem>
-
-#include "platform/platform.h"
-#include "support/test_support.h"
-
+namespace behaviour {
 namespace {
 
-namespace fs = std::filesystem;
-using testing_support::ConsoleText;
-using testing_support::ExecutableSuffix;
-using testing_support::HelperProgram;
-using testing_support::Installation;
-using testing_support::PathSeparator;
-using testing_support::ProgramResult;
-using testing_support::ReadFile;
-using testing_support::RunOptions;
-using testing_support::WriteFile;
+const std::string kConfig = "[Info]\nRunEXE={CONV} [{JAVAEXE}]\nJavaDownloadURL={DIR}/served.zip\n";
+const std::vector<std::string> kArgs = {"in.svg", "out.pdf"};
+const std::string kGot = "[{TMP}{SEP}TolvarineJava{SEP}bin{SEP}{JAVA}][in.svg][out.pdf]\n";
+const std::string kNotGot = "[{JAVA}][in.svg][out.pdf]\n";
+const std::string kKept = "TolvarineJava TolvarineJava.zip ";
+const std::string kFetched = "[-O][{TMP}{SEP}TolvarineJava.zip.part-*][{DIR}/served.zip]\n";
+const std::string kUnpacked = "[x][-y][-o{TMP}{SEP}TolvarineJava.unpacking-*][*]\n";
 
-bool OnWindows() { return !ExecutableSuffix().empty(); }
+Files With(const Files& more) {
+  Files files = {{"bin/java", "<helper>"}, {"served.zip", "bin/{JAVA}\n"}};
+  for (const auto& [path, content] : more) files[path] = content;
+  return files;
+}
+Files Tools(Files more = {}) {
+  more.insert({{"wget", "<helper>"}, {"7z", "<helper>"}});
+  return With(more);
+}
 
-long Lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
-
-class JavaDownloadTest : public ::testing::Test {
- protected:
-  explicit JavaDownloadTest(const std::string& folder = "") : install_(folder) {
-    fs::copy_file(HelperProgram("fake_converter"), install_.File("fake_converter" + Exe()));
-    // A system "java" that fails the version test, whatever the machine has installed.
-    fs::create_directories(install_.File("bin"));
-    fs::copy_file(HelperProgram("fake_java"), install_.File("bin/java" + Exe()));
-    options_.environment["FAKE_JAVA_VERSION"] = "OpenJDK Runtime Environment";
-    fs::create_directories(temp_);
-    for (const char* name : {"TMPDIR", "TMP", "TEMP"}) options_.environment[name] = temp_;
-    options_.environment["FAKE_CONVERTER_RECORD"] = install_.File("argv.txt");
-    options_.environment["FAKE_WGET_RECORD"] = install_.File("wget.txt");
-    options_.environment["FAKE_7Z_RECORD"] = install_.File("7z.txt");
-    WriteFile(served_, "bin/" + java_name_ + "\n");
-    WriteConfig("JavaDownloadURL=" + served_ + "\r\n");
+TEST(JavaDownloadTest, RuntimeKeptFetchedOrUnpacked) {
+  const Environment none = {};
+  const std::string gone = "2147483647";  // no running process's id on either system
+  const std::string own = std::to_string(OwnProcessId());
+  Files leftovers = {{"tmp/TolvarineJava/bin/{JAVA}", ""},
+                     {"tmp/TolvarineJava.zip", "bin/{JAVA}\n"},
+                     {"tmp/TolvarineJava.unpacking-" + gone + "x", "not a launcher's"},
+                     {"outside/f1", "keep"},
+                     {"outside/f2", "keep"}};
+  for (const std::string& owner : {gone, own}) {
+    leftovers["tmp/TolvarineJava.zip.part-" + owner] = "half an archive";
+    leftovers["tmp/TolvarineJava.unpacking-" + owner + "/bin/{JAVA}"] = "";
+    leftovers["tmp/TolvarineJava.stale-" + owner + "/bin/old"] = "";
   }
+  if (!IsWindowsBuild())
+    leftovers["tmp/TolvarineJava.stale-" + gone + "/link"] = "<link>{DIR}/outside";
+  std::vector<std::string> names = {"TolvarineJava",
+                                    "TolvarineJava.zip",
+                                    "TolvarineJava.unpacking-" + gone + "x",
+                                    "TolvarineJava.zip.part-" + own,
+                                    "TolvarineJava.unpacking-" + own,
+                                    "TolvarineJava.stale-" + own};
+  std::sort(names.begin(), names.end());
+  std::string kept;
+  for (const std::string& name : names) kept += name + " ";
+  RunCases({
+      {"unpacked runtime reused", kConfig, kArgs, Failed(), 0, kGot,
+       With({{"tmp/TolvarineJava/bin/{JAVA}", ""}}), none, Files{{"WGET.txt", "<none>"}}},
+      {"kept archive unpacked", kConfig, kArgs, Failed(), 0, kGot,
+       Tools({{"tmp/TolvarineJava.zip", "bin/{JAVA}\n"}}), none,
+       Files{{"WGET.txt", "<none>"}, {"7Z.txt", kUnpacked}, {"tmp/", kKept}}},
+      {"fetched, unpacked and kept for the next run", kConfig, kArgs, Failed(), 0, kGot + kGot,
+       Tools(), none, Files{{"WGET.txt", kFetched}, {"7Z.txt", kUnpacked}, {"tmp/", kKept}}, Args(),
+       2},
+      {"a temporary folder outside the code page", kConfig, kArgs, Failed(), 0,
+       "[{DIR}{SEP}tmp \xD0\x96{SEP}TolvarineJava{SEP}bin{SEP}{JAVA}][in.svg][out.pdf]\n",
+       Tools({{"tmp \xD0\x96", "<dir>"}}),
+       Environment{{"TMPDIR", "{DIR}{SEP}tmp \xD0\x96"},
+                   {"TMP", "{DIR}{SEP}tmp \xD0\x96"},
+                   {"TEMP", "{DIR}{SEP}tmp \xD0\x96"}},
+       Files{{"tmp \xD0\x96/", kKept}}},
+      {"a temporary folder with a separator at its end", kConfig, kArgs, Failed(), 0, kGot, Tools(),
+       Environment{{"TMPDIR", "{TMP}{SEP}"}, {"TMP", "{TMP}{SEP}"}, {"TEMP", "{TMP}{SEP}"}}},
+      {"no downloader", kConfig, kArgs, Missing("{DIR}{SEP}wget{EXE}") + Failed(), 0, kNotGot,
+       With({})},
+      {"no downloader, no address", "[Info]\nRunEXE={CONV} [{JAVAEXE}]\n", kArgs,
+       Missing("{DIR}{SEP}wget{EXE}") + Failed(), 0, kNotGot, With({})},
+      {"empty address", "[Info]\nRunEXE={CONV} [{JAVAEXE}]\nJavaDownloadURL=\n", kArgs,
+       "Failed to read \"JavaDownloadURL\" value from config file.\n" + Failed(), 0, kNotGot,
+       Tools(), none, Files{{"WGET.txt", "<none>"}}},
+      {"no unpacker: the archive kept", kConfig, kArgs, Missing("{DIR}{SEP}7z{EXE}") + Failed(), 0,
+       kNotGot, With({{"wget", "<helper>"}}), none, Files{{"tmp/", "TolvarineJava.zip "}}},
+      {"unpacker's warnings", kConfig, kArgs, Failed(), 0, kGot,
+       Tools({{"tmp/TolvarineJava.zip", "bin/{JAVA}\n"}}), Environment{{"FAKE_7Z_MODE", "warn"}},
+       Files{{"tmp/", kKept}}},
+      {"leftovers of launchers that are gone removed, not what links lead to", kConfig, kArgs,
+       Failed(), 0, kGot, With(leftovers), none, Files{{"tmp/", kept}, {"outside/", "f1 f2 "}}},
+      {"inherited ignored SIGCHLD", kConfig, kArgs, Failed(), 0, kGot + kGot, Tools(), none,
+       Files{{"WGET.txt", kFetched}, {"7Z.txt", kUnpacked}}, Args{"sigchld=ignore"}, 2, "posix"},
+      {"archive without the program at its top: unpacked every run", kConfig, kArgs, Failed(), 0,
+       kNotGot + kNotGot, Tools({{"tmp/TolvarineJava.zip", "runtime/bin/{JAVA}\n"}}), none,
+       Files{{"7Z.txt", kUnpacked + kUnpacked}, {"tmp/", "TolvarineJava.zip "}}, Args(), 2},
+      {"a folder without the program replaced", kConfig, kArgs, Failed(), 0, kGot,
+       Tools({{"tmp/TolvarineJava.zip", "bin/{JAVA}\n"}, {"tmp/TolvarineJava/bin/half", ""}}), none,
+       Files{{"tmp/", kKept}, {"tmp/TolvarineJava/bin/half", "<none>"}}},
+      {"configured name looked for in the runtime", kConfig + "DefaultJavaEXE=myjava\n", kArgs,
+       Failed(), 0, "[{TMP}{SEP}TolvarineJava{SEP}bin{SEP}myjava][in.svg][out.pdf]\n",
+       Tools({{"served.zip", "bin/myjava\n"}})},
+  });
+}
 
-  static std::string Exe() { return ExecutableSuffix(); }
-  std::string Sep() const { return PathSeparator(); }
-  std::string Folder() const { return temp_ + Sep() + "TolvarineJava"; }
-  std::string Archive() const { return Folder() + ".zip"; }
-  std::string Downloaded() const { return Folder() + Sep() + "bin" + Sep() + java_name_; }
-  void WriteConfig(const std::string& lines) const {
-    install_.Write("config.dat", "[Info]\r\nRunEXE=[{EXEDIR}" + Sep() + "fake_converter" + Exe() +
-                                     "] [{JAVAEXE}]\r\n" + lines);
+TEST(JavaDownloadTest, FailuresLeaveNoPartAndTheNextRunTriesAgain) {
+  const std::string archive = Missing("{TMP}{SEP}TolvarineJava.zip");
+  std::vector<Case> rows;
+  for (const char* mode : {"fail", "empty", "killed"}) {
+    rows.push_back({"transfer", kConfig, kArgs, archive + Failed(), 0, kNotGot + kNotGot, Tools(),
+                    Environment{{"FAKE_WGET_MODE", mode}},
+                    Files{{"tmp/", ""}, {"WGET.txt", kFetched + kFetched}}, Args(), 2});
   }
-  void InstallTools() const {
-    fs::copy_file(HelperProgram("fake_wget"), install_.File("wget" + Exe()));
-    fs::copy_file(HelperProgram("fake_7z"), install_.File("7z" + Exe()));
-  }
-  ProgramResult Run() const { return install_.Run({"in.svg", "out.pdf"}, options_); }
-  std::string JavaGiven() const {
-    std::string record = ReadFile(install_.File("argv.txt"));
-    return record.substr(1, record.find("]\n") - 1);
-  }
-  std::string WgetRuns() const { return ReadFile(install_.File("wget.txt")); }
-  std::string UnpackerRuns() const { return ReadFile(install_.File("7z.txt")); }
-  std::string Report() const { return "[Error] Failed to create \"out.pdf\" file.\n"; }
-  // What the temporary-files folder holds: no partial download or unpacking may be left.
-  std::vector<std::string> TempEntries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(fs::u8path(temp_))) {
-      names.push_back(entry.path().filename().u8string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
-  Installation install_;
-  RunOptions options_;
-  std::string temp_ = install_.File("tmp");
-  std::string served_ = install_.File("served.zip");
-  std::string java_name_ = OnWindows() ? "javaw.exe" : "java";
-};
-
-using Names = std::vector<std::string>;
-
-TEST_F(JavaDownloadTest, UnpackedRuntimeIsReusedWithoutRunningAnything) {
-  install_.Write("tmp/TolvarineJava/bin/" + java_name_, "");
-  ProgramResult result = Run();
-  EXPECT_EQ(JavaGiven(), Downloaded());
-  EXPECT_EQ(result.out, ConsoleText(Report()));  // no tools there, and nothing reported
-  EXPECT_EQ(WgetRuns(), "");
-}
-
-TEST_F(JavaDownloadTest, KeptArchiveIsUnpackedWithoutADownload) {
-  InstallTools();
-  WriteFile(Archive(), "bin/" + java_name_ + "\n");
-  ProgramResult result = Run();
-  EXPECT_EQ(result.out, ConsoleText(Report()));
-  EXPECT_EQ(JavaGiven(), Downloaded());
-  EXPECT_EQ(WgetRuns(), "");
-  std::string prefix = "x | -y | -o" + Folder() + ".unpacking-";
-  EXPECT_EQ(UnpackerRuns().substr(0, prefix.size()), prefix);
-  EXPECT_EQ(TempEntries(), (Names{"TolvarineJava", "TolvarineJava.zip"}));
-}
-
-TEST_F(JavaDownloadTest, MissingRuntimeIsDownloadedUnpackedAndKeptForLaterRuns) {
-  InstallTools();
-  Run();
-  EXPECT_EQ(JavaGiven(), Downloaded());
-  std::string wget = WgetRuns();
-  std::string prefix = "-O | " + Archive() + ".part-";
-  EXPECT_EQ(wget.substr(0, prefix.size()), prefix);
-  EXPECT_NE(wget.find(" | " + served_ + "\n"), std::string::npos) << wget;
-  EXPECT_EQ(wget.find("certificate"), std::string::npos);  // certificates stay checked
-  EXPECT_EQ(TempEntries(), (Names{"TolvarineJava", "TolvarineJava.zip"}));
-  Run();
-  EXPECT_EQ(WgetRuns(), wget);  // nothing fetched or unpacked again
-  EXPECT_EQ(Lines(UnpackerRuns()), 1);
-}
-
-TEST_F(JavaDownloadTest, TemporaryFolderOutsideTheCodePageHoldsTheDownload) {
-  temp_ = install_.File("tmp \xD0\x96");  // "Ж" has no place in the ANSI code page
-  fs::create_directories(fs::u8path(temp_));
-  for (const char* name : {"TMPDIR", "TMP", "TEMP"}) options_.environment[name] = temp_;
-  InstallTools();
-  Run();
-  EXPECT_EQ(JavaGiven(), Downloaded());
-  EXPECT_EQ(TempEntries(), (Names{"TolvarineJava", "TolvarineJava.zip"}));
-}
-
-TEST_F(JavaDownloadTest, MissingDownloaderIsReportedOnALineOfItsOwn) {
-  std::string message = "Failed to locate \"" + install_.File("wget" + Exe()) + "\" file.\n";
-  EXPECT_EQ(Run().out, ConsoleText(message + Report()));
-  EXPECT_EQ(JavaGiven(), java_name_);
-  WriteConfig("");  // no address either: still only the downloader is reported
-  EXPECT_EQ(Run().out, ConsoleText(message + Report()));
-}
-
-TEST_F(JavaDownloadTest, MissingAddressIsReportedAndNothingIsFetched) {
-  InstallTools();
-  WriteConfig("JavaDownloadURL=\r\n");
-  EXPECT_EQ(Run().out,
-            ConsoleText("Failed to read \"JavaDownloadURL\" value from config file.\n" + Report()));
-  EXPECT_EQ(WgetRuns(), "");
-  EXPECT_EQ(JavaGiven(), java_name_);
-}
-
-TEST_F(JavaDownloadTest, FailedTransferLeavesNoArchiveAndTheNextRunFetchesAgain) {
-  InstallTools();
-  for (const char* mode : {"fail", "empty"}) {
-    options_.environment["FAKE_WGET_MODE"] = mode;
-    EXPECT_EQ(Run().out, ConsoleText("Failed to locate \"" + Archive() + "\" file.\n" + Report()));
-    EXPECT_EQ(JavaGiven(), java_name_);
-    EXPECT_EQ(TempEntries(), Names{}) << mode;
-  }
-  options_.environment["FAKE_WGET_MODE"] = "copy";
-  EXPECT_EQ(Run().out, ConsoleText(Report()));
-  EXPECT_EQ(JavaGiven(), Downloaded());
-}
-
-TEST_F(JavaDownloadTest, DownloaderKilledHalfWayLeavesNothingAndTheNextRunFetchesAgain) {
-  InstallTools();
-  options_.environment["FAKE_WGET_MODE"] = "killed";
-  EXPECT_EQ(Run().out, ConsoleText("Failed to locate \"" + Archive() + "\" file.\n" + Report()));
-  EXPECT_EQ(JavaGiven(), java_name_);
-  EXPECT_EQ(TempEntries(), Names{});
-  options_.environment["FAKE_WGET_MODE"] = "copy";
-  EXPECT_EQ(Run().out, ConsoleText(Report()));
-  EXPECT_EQ(JavaGiven(), Downloaded());
-}
-
-TEST_F(JavaDownloadTest, MissingUnpackerIsReportedAndTheArchiveIsKept) {
-  fs::copy_file(HelperProgram("fake_wget"), install_.File("wget" + Exe()));
-  std::string message = "Failed to locate \"" + install_.File("7z" + Exe()) + "\" file.\n";
-  EXPECT_EQ(Run().out, ConsoleText(message + Report()));
-  EXPECT_EQ(TempEntries(), Names{"TolvarineJava.zip"});
-  install_.Write("tmp/TolvarineJava/bin/" + java_name_, "");
-  EXPECT_EQ(Run().out, ConsoleText(Report()));  // the runtime is there: nothing to report
-  EXPECT_EQ(JavaGiven(), Downloaded());
-}
-
-TEST_F(JavaDownloadTest, UnpackerWarningsStillCountAsUnpacked) {
-  InstallTools();
-  WriteFile(Archive(), "bin/" + java_name_ + "\n");
-  options_.environment["FAKE_7Z_MODE"] = "warn";  // all unpacked, exit status 1
-  EXPECT_EQ(Run().out, ConsoleText(Report()));
-  EXPECT_EQ(JavaGiven(), Downloaded());
-  EXPECT_EQ(TempEntries(), (Names{"TolvarineJava", "TolvarineJava.zip"}));
-}
-
-TEST_F(JavaDownloadTest, LeftoversOfLaunchersThatAreGoneAreRemoved) {
-  // 2147483647 is no running process's id on either system; the test's own id is running.
-  const std::string gone = "2147483647";
-  const std::string running = std::to_string(tolvarine::platform::CurrentProcessId());
-  install_.Write("tmp/TolvarineJava/bin/" + java_name_, "");
-  WriteFile(Archive(), "bin/" + java_name_ + "\n");
-  for (const std::string& owner : {gone, running}) {
-    WriteFile(Archive() + ".part-" + owner, "half an archive");
-    install_.Write("tmp/TolvarineJava.unpacking-" + owner + "/bin/" + java_name_, "");
-    install_.Write("tmp/TolvarineJava.stale-" + owner + "/bin/old", "");
-  }
-  install_.Write("tmp/TolvarineJava.unpacking-" + gone + "x", "not a launcher's");
-  EXPECT_EQ(Run().out, ConsoleText(Report()));
-  EXPECT_EQ(JavaGiven(), Downloaded());
-  Names kept = {"TolvarineJava",
-                "TolvarineJava.zip",
-                "TolvarineJava.unpacking-" + gone + "x",
-                "TolvarineJava.zip.part-" + running,
-                "TolvarineJava.unpacking-" + running,
-                "TolvarineJava.stale-" + running};
-  std::sort(kept.begin(), kept.end());
-  EXPECT_EQ(TempEntries(), kept);
-}
-
-TEST_F(JavaDownloadTest, InheritedIgnoredChildSignalChangesNothing) {
-  if (OnWindows()) GTEST_SKIP() << "Windows has no SIGCHLD";
-  InstallTools();
-  for (int run = 0; run < 2; ++run) {
-    ProgramResult result =
-        testing_support::RunProgram({HelperProgram("restricted_run"), "sigchld=ignore",
-                                     install_.launcher(), "in.svg", "out.pdf"},
-                                    {install_.work(), options_.environment});
-    EXPECT_EQ(result.out, Report()) << run;
-    EXPECT_EQ(JavaGiven(), Downloaded()) << run;
-  }
-  EXPECT_EQ(Lines(WgetRuns()), 1);  // kept from the first run
-  EXPECT_EQ(Lines(UnpackerRuns()), 1);
-}
-
-TEST_F(JavaDownloadTest, ArchiveWithoutTheExecutableAtItsTopIsUnpackedAgainEveryRun) {
-  InstallTools();
-  WriteFile(Archive(), "runtime/bin/" + java_name_ + "\n");
-  EXPECT_EQ(Run().out, ConsoleText(Report()));
-  EXPECT_EQ(JavaGiven(), java_name_);
-  Run();
-  EXPECT_EQ(Lines(UnpackerRuns()), 2);
-  EXPECT_EQ(TempEntries(), Names{"TolvarineJava.zip"});
-}
-
-TEST_F(JavaDownloadTest, FailingUnpackerNeverLeavesAHalfRuntimeInPlace) {
-  InstallTools();
   for (const char* mode : {"fail", "half", "killed"}) {
-    options_.environment["FAKE_7Z_MODE"] = mode;
-    EXPECT_EQ(Run().out, ConsoleText(Report()));
-    EXPECT_EQ(JavaGiven(), java_name_);
-    EXPECT_EQ(TempEntries(), Names{"TolvarineJava.zip"}) << mode;
+    rows.push_back({"unpacking", kConfig, kArgs, Failed(), 0, kNotGot + kNotGot, Tools(),
+                    Environment{{"FAKE_7Z_MODE", mode}},
+                    Files{{"tmp/", "TolvarineJava.zip "}, {"7Z.txt", kUnpacked + kUnpacked}},
+                    Args(), 2});
   }
+  RunCases(rows);
 }
 
-TEST_F(JavaDownloadTest, FolderLeftWithoutTheExecutableIsReplaced) {
-  InstallTools();
-  WriteFile(Archive(), "bin/" + java_name_ + "\n");
-  install_.Write("tmp/TolvarineJava/bin/half-written", "");
-  Run();
-  EXPECT_EQ(JavaGiven(), Downloaded());
-  EXPECT_EQ(TempEntries(), (Names{"TolvarineJava", "TolvarineJava.zip"}));
+TEST(JavaDownloadTest, ToolsGetQuotedFoldersUnchanged) {
+  RunCases({{"quoted folder",
+             kConfig,
+             kArgs,
+             Failed(),
+             0,
+             "<none>",
+             Tools(),
+             {},
+             {{"WGET.txt", kFetched}, {"7Z.txt", kUnpacked}, {"tmp/", kKept}},
+             {},
+             1,
+             "posix"}},
+           "in \"quoted\" folder");
 }
 
-TEST_F(JavaDownloadTest, ConfiguredJavaNameIsLookedForInTheRuntime) {
-  InstallTools();
-  WriteConfig("JavaDownloadURL=" + served_ + "\r\nDefaultJavaEXE=myjava\r\n");
-  WriteFile(served_, "bin/myjava\n");
-  Run();
-  EXPECT_EQ(JavaGiven(), Folder() + Sep() + "bin" + Sep() + "myjava");
-}
-
-TEST_F(JavaDownloadTest, TempFolderWithTrailingSeparatorGetsNoSecondOne) {
-  InstallTools();
-  for (const char* name : {"TMPDIR", "TMP", "TEMP"}) options_.environment[name] = temp_ + Sep();
-  Run();
-  EXPECT_EQ(JavaGiven(), Downloaded());
-}
-
-TEST_F(JavaDownloadTest, LaunchersStartedTogetherAllEndWithTheWholeRuntime) {
-  InstallTools();
-  std::vector<ProgramResult> results = install_.RunTogether(4, {"in.svg", "out.pdf"}, options_);
-  for (const ProgramResult& result : results) EXPECT_EQ(result.out, ConsoleText(Report()));
-  EXPECT_TRUE(fs::exists(Downloaded()));
-  EXPECT_EQ(TempEntries(), (Names{"TolvarineJava", "TolvarineJava.zip"}));
-}
-
-TEST_F(JavaDownloadTest, TwoOrEightLaunchersRacingAllRunTheWholeRuntime) {
-  // Each launcher's converter prints the Java executable it was given, so every run shows
-  // its own.
-  InstallTools();
-  fs::copy_file(HelperProgram("print_args"), install_.File("print_args" + Exe()));
-  install_.Write("config.dat", "[Info]\r\nRunEXE=[{EXEDIR}" + Sep() + "print_args" + Exe() +
-                                   "] [{JAVAEXE}]\r\nJavaDownloadURL=" + served_ + "\r\n");
-  const std::string shown = "[Message]\n============================\n[" + Downloaded() +
-                            "]\n[in.svg]\n[out.pdf]\n============================\n";
+// Launchers started together: each ends with the whole runtime, none leaves a part behind.
+TEST(JavaDownloadTest, LaunchersRacing) {
   for (int copies : {2, 8}) {
-    fs::remove_all(temp_);
-    fs::create_directories(temp_);
+    Installation install;
+    install.UseConverter(" [{JAVAEXE}]", "JavaDownloadURL=" + install.File("served.zip") + "\r\n");
+    for (const char* tool : {"wget", "7z", "bin/java"}) install.AddHelper(tool);
+    install.Write("served.zip", "bin/" + JavaName() + "\n");
+    fs::create_directories(install.File("tmp"));
+    RunOptions options{install.work(), {{"FAKE_CONV_RECORD", install.File("CONV.txt")}}};
+    for (const char* name : {"TMPDIR", "TMP", "TEMP"})
+      options.environment[name] = install.File("tmp");
     std::vector<ProgramResult> results =
-        install_.RunTogether(copies, {"in.svg", "out.pdf"}, options_);
-    for (const ProgramResult& result : results) {
-      EXPECT_EQ(result.out, ConsoleText(shown + Report())) << copies;
-      EXPECT_EQ(result.err, "") << copies;
+        RunTogether(std::vector<std::vector<std::string>>(copies, install.Command(kArgs)), options);
+    std::string expected;
+    for (ProgramResult& result : results) {
+      EXPECT_EQ(CheckedByMemcheck(result).out, ConsoleText(Failed()));
+      expected += Expand(kGot, install);
     }
-    EXPECT_EQ(TempEntries(), (Names{"TolvarineJava", "TolvarineJava.zip"})) << copies;
+    EXPECT_EQ(ReadFile(install.File("CONV.txt")), expected);
+    EXPECT_EQ(Listing(install.File("tmp")), kKept);
   }
-}
-
-class QuotedFolderDownloadTest : public JavaDownloadTest {
- protected:
-  QuotedFolderDownloadTest() : JavaDownloadTest(OnWindows() ? "plain" : "in \"quoted\" folder") {}
-};
-
-TEST_F(QuotedFolderDownloadTest, ToolsGetTheirArgumentsUnchanged) {
-  if (OnWindows()) GTEST_SKIP() << "Windows forbids double quotes in names";
-  InstallTools();  // in the quoted folder, as is the temporary-files folder
-  EXPECT_EQ(Run().out, ConsoleText(Report()));
-  EXPECT_TRUE(fs::exists(Downloaded()));
-  std::string wget = WgetRuns();
-  std::string prefix = "-O | " + Archive() + ".part-";
-  EXPECT_EQ(wget.substr(0, prefix.size()), prefix);
-  std::string unpack = "x | -y | -o" + Folder() + ".unpacking-";
-  EXPECT_EQ(UnpackerRuns().substr(0, unpack.size()), unpack);
 }
 
 }  // namespace
+}  // namespace behaviour

@@ -1,138 +1,109 @@
 // Names outside the ANSI code page, programs named without a folder, batch-file converters and
-// the reasons of failed starts: what the Windows build hands to and takes from the system.
-#include <gtest/gtest.h>
+// the reasons of failed starts: what the launcher hands to the system and takes from it.
+#include "behaviour/cases.h"
 
-#include <filesystem>
-#include <string>
-#include <vector>
-
-#include "support/test_support.h"
-
+namespace behaviour {
 namespace {
-
-namespace fs = std::filesystem;
-using testing_support::ConsoleText;
-using testing_support::ExecutableSuffix;
-using testing_support::HelperProgram;
-using testing_support::Installation;
-using testing_support::IsWindowsBuild;
-using testing_support::ProgramResult;
-using testing_support::ReadFile;
-using testing_support::RunOptions;
 
 // "é" has a place in the ANSI code page (1252); "Ж" and the emoji (two UTF-16 units) have none.
 const std::string kE = "\xC3\xA9";
 const std::string kZhe = "\xD0\x96";
 const std::string kSmile = "\xF0\x9F\x98\x80";
 
-void CopyHelper(const std::string& helper, const std::string& to) {
-  fs::path target = fs::u8path(to);
-  fs::create_directories(target.parent_path());
-  fs::copy_file(fs::u8path(HelperProgram(helper)), target, fs::copy_options::overwrite_existing);
-}
-
-std::string ListSeparator() { return IsWindowsBuild() ? ";" : ":"; }
-
-TEST(WindowsNamesTest, ArgumentsOutputInstallationFolderAndPathOutsideTheCodePage) {
-  if (!IsWindowsBuild()) GTEST_SKIP() << "the POSIX build passes names on as bytes";
-  Installation install("inst " + kZhe + kE);
-  CopyHelper("fake_converter", install.File("fake_converter.exe"));
-  install.Write("config.dat", "[Info]\r\nRunEXE=[{EXEDIR}\\fake_converter.exe]\r\n");
-  std::string path_entry = install.File("tools " + kZhe);
-  fs::create_directories(fs::u8path(path_entry));
-  std::string output = kE + kZhe + "out.pdf";
-  RunOptions options;
-  options.environment["PATH"] = path_entry + ";C:\\windows\\system32";
-  options.environment["FAKE_CONVERTER_RECORD"] = install.File("argv.txt");
-  options.environment["FAKE_CONVERTER_PATH_RECORD"] = install.File("path.txt");
-  options.environment["FAKE_CONVERTER_OUTPUT"] = output;
-  options.environment["FAKE_CONVERTER_CONTENT"] = "%PDF-1.4";
-  ProgramResult result = install.Run({kE, kZhe, kSmile, output}, options);
-  EXPECT_EQ(ReadFile(install.File("argv.txt")),
-            "[" + kE + "]\n[" + kZhe + "]\n[" + kSmile + "]\n[" + output + "]\n");
-  EXPECT_NE(ReadFile(install.File("path.txt")).find(";" + path_entry + ";C:\\windows"),
-            std::string::npos);
+TEST(WindowsNamesTest, NamesOutsideTheCodePage) {
+  const std::string output = kE + kZhe + "out.pdf";
   // Written to a file, the launcher's own line is in the ANSI code page, where "Ж" is a "?".
-  EXPECT_EQ(result.out, ConsoleText("[OK] Create \"\xE9?out.pdf\" file successful.\n"));
-  EXPECT_EQ(result.exit_code, 1);
+  RunCases({{"arguments, output, installation folder and PATH",
+             "[Info]\nRunEXE={CONV}\n",
+             {kE, kZhe, kSmile, output},
+             Framed("{DIR}\\;{DIR}\\;{DIR}\\tools " + kZhe + ";C:\\windows\n") +
+                 "[OK] Create \"\xE9?out.pdf\" file successful.\n",
+             1,
+             "[" + kE + "][" + kZhe + "][" + kSmile + "][" + output + "]\n",
+             {{"tools " + kZhe, "<dir>"}},
+             {{"PATH", "{DIR}\\tools " + kZhe + ";C:\\windows"},
+              {"FAKE_CONV_DO", "path|out:\\n|write:" + output + "=%PDF-1.4"}},
+             {},
+             {},
+             1,
+             "windows"}},
+           "inst " + kZhe + kE);
 }
 
 TEST(WindowsNamesTest, ProgramsNamedWithoutAFolderNeverComeFromTheCurrentFolder) {
-  Installation install;
-  std::string exe = ExecutableSuffix();
-  // Left in the folder the user works in, and believed if it ran: it passes the version test.
-  CopyHelper("fake_java", install.File("work/java" + exe));
-  CopyHelper("fake_java", install.File("work/conv" + exe));
-  CopyHelper("fake_converter", install.File("tools/conv" + exe));
-  install.Write("config.dat", "[Info]\r\nRunEXE=conv" + exe + " [{JAVAEXE}]\r\n");
-  fs::create_directories(install.File("tmp"));
-  RunOptions options;
-  options.environment["PATH"] =
-      install.File("tools") + ListSeparator() + (IsWindowsBuild() ? "C:\\windows" : "/usr/bin");
-  options.environment["FAKE_JAVA_VERSION"] = "Java(TM) SE Runtime Environment";
-  options.environment["FAKE_JAVA_RECORD"] = install.File("planted.txt");
-  options.environment["FAKE_CONVERTER_RECORD"] = install.File("argv.txt");
-  for (const char* name : {"TMPDIR", "TMP", "TEMP"})
-    options.environment[name] = install.File("tmp");
-  install.Run({"in.svg", "out.pdf"}, options);
-  EXPECT_FALSE(fs::exists(install.File("planted.txt")));
-  std::string java = IsWindowsBuild() ? "javaw.exe" : "java";
-  EXPECT_EQ(ReadFile(install.File("argv.txt")), "[" + java + "]\n[in.svg]\n[out.pdf]\n");
+  // Planted in the folder the user works in: a "java" that passes the version test, and a
+  // converter that cannot start.
+  const std::string list = IsWindowsBuild() ? ";" : ":";
+  RunCases({{"converter and Java by bare names",
+             "[Info]\nRunEXE=conv{EXE} [{JAVAEXE}]\n",
+             {"in.svg", "out.pdf"},
+             Missing("{DIR}{SEP}wget{EXE}") + Failed(),
+             0,
+             "[{JAVA}][in.svg][out.pdf]\n",
+             {{"work/java", "<helper>"}, {"work/conv{EXE}", "planted"}, {"tools/conv", "<helper>"}},
+             {{"PATH", "{DIR}{SEP}tools" + list + (IsWindowsBuild() ? "C:\\windows" : "/usr/bin")},
+              {"FAKE_JAVA_DO", "out:Java(TM) SE Runtime Environment"}},
+             {{"JAVA.txt", "<none>"}}}});
 }
 
 TEST(WindowsNamesTest, BatchFileConverterGetsItsArgumentsOrNothingRuns) {
-  if (!IsWindowsBuild()) GTEST_SKIP() << "batch files are Windows' own";
-  Installation install;
-  CopyHelper("fake_converter", install.File("fake_converter.exe"));
-  install.Write("conv.bat", "@echo off\r\n\"%~dp0fake_converter.exe\" %*\r\n");
-  install.Write("config.dat", "[Info]\r\nRunEXE=conv.bat\r\n");
-  // Planted where cmd.exe would look first for a bare name.
-  install.Write("work/conv.bat", "@echo off\r\necho PLANTED\r\n");
-  RunOptions options;
-  options.environment["FAKE_CONVERTER_RECORD"] = install.File("argv.txt");
-  install.Run({"a b", "c&d", "e^f|g<h>", "out.pdf"}, options);
-  EXPECT_EQ(ReadFile(install.File("argv.txt")), "[a b]\n[c&d]\n[e^f|g<h>]\n[out.pdf]\n");
-  for (const std::string& argument : {std::string("x\" & echo INJECTED & \""),
-                                      std::string("100%PATH%"), std::string("two\nlines")}) {
-    SCOPED_TRACE(argument);
-    fs::remove(install.File("argv.txt"));
-    ProgramResult result = install.Run({argument, "out.pdf"}, options);
-    EXPECT_FALSE(fs::exists(install.File("argv.txt")));
-    EXPECT_EQ(result.out,
-              ConsoleText("[Error] The argument [" + argument +
-                          "] cannot be passed safely to the batch file \"conv.bat\": nothing "
-                          "was run.\n[Error] Failed to create \"out.pdf\" file.\n"));
+  const Files files = {
+      {"conv.bat", "@echo off\r\n\"%~dp0conv.exe\" %*\r\n"},
+      {"work/conv.bat", "@echo off\r\necho PLANTED\r\n"}};  // where cmd.exe looks first
+  std::vector<Case> rows = {{"safe arguments",
+                             "[Info]\nRunEXE=conv.bat\n",
+                             {"a b", "c&d", "e^f|g<h>", "out.pdf"},
+                             Failed(),
+                             0,
+                             "[a b][c&d][e^f|g<h>][out.pdf]\n",
+                             files,
+                             {},
+                             {},
+                             {},
+                             1,
+                             "windows"}};
+  for (std::string arg : {"x\" & echo INJECTED & \"", "100%PATH%", "two\nlines"}) {
+    rows.push_back({"unsafe argument",
+                    "[Info]\nRunEXE=conv.bat\n",
+                    {arg, "out.pdf"},
+                    "[Error] The argument [" + arg +
+                        "] cannot be passed safely to the batch file "
+                        "\"conv.bat\": nothing was run.\n" +
+                        Failed(),
+                    0,
+                    "<none>",
+                    files,
+                    {},
+                    {},
+                    {},
+                    1,
+                    "windows"});
   }
+  RunCases(rows);
 }
 
 TEST(WindowsNamesTest, StartsThatFailShowTheirReasonUnderDebug) {
-  if (!IsWindowsBuild()) GTEST_SKIP() << "the POSIX build's reasons are tested with its calls";
-  Installation install;
-  CopyHelper("fake_converter", install.File("fake_converter.exe"));
-  RunOptions options;
-  options.environment["FAKE_CONVERTER_RECORD"] = install.File("argv.txt");
-  struct Row {
-    std::string run_exe;
-    std::vector<std::string> args;
-    std::string reason;
-  };
-  for (const Row& row : std::vector<Row>{
-           {"[{EXEDIR}\\missing.exe]", {"out.pdf"}, "[Debug] CreateProcessW: "},
-           {"missing.exe", {"out.pdf"}, "[Debug] CreateProcessW: \"missing.exe\" is in neither"},
-           // The launcher's own command line fits; the converter's, with the template's text
-           // in front of the same argument, does not.
-           {"[{EXEDIR}\\fake_converter.exe] " + std::string(2900, 't'),
-            {std::string(30000, 'a'), "out.pdf"},
+  if (!IsWindowsBuild()) GTEST_SKIP() << "the POSIX build's reasons come from its own calls";
+  for (const auto& [run_exe, argument, reason] :
+       std::vector<std::tuple<std::string, std::string, std::string>>{
+           {"[{EXEDIR}\\missing.exe]", "x", "[Debug] CreateProcessW: "},
+           {"missing.exe", "x", "[Debug] CreateProcessW: \"missing.exe\" is in neither"},
+           // The launcher's own command line fits; the converter's, with the template's text in
+           // front of the same argument, does not.
+           {"[{EXEDIR}\\conv.exe] " + std::string(2900, 't'), std::string(30000, 'a'),
             "[Debug] CreateProcessW: the command line has "}}) {
-    SCOPED_TRACE(row.run_exe);
-    install.Write("config.dat", "[Info]\r\nRunEXE=" + row.run_exe + "\r\n");
-    std::vector<std::string> args = {"-debug"};
-    args.insert(args.end(), row.args.begin(), row.args.end());
-    ProgramResult result = install.Run(args, options);
-    EXPECT_NE(result.out.find(row.reason), std::string::npos) << result.out.substr(0, 500);
-    EXPECT_NE(result.out.find("[Error] Failed to create \"out.pdf\" file."), std::string::npos);
-    EXPECT_FALSE(fs::exists(install.File("argv.txt")));
+    SCOPED_TRACE(run_exe);
+    Installation install;
+    install.AddHelper("conv");
+    install.Write("config.dat", "[Info]\r\nRunEXE=" + run_exe + "\r\n");
+    ProgramResult result =
+        install.Run({"-debug", argument, "out.pdf"},
+                    {install.work(), {{"FAKE_CONV_RECORD", install.File("argv.txt")}}});
+    EXPECT_NE(result.out.find(reason), std::string::npos) << result.out.substr(0, 500);
+    EXPECT_NE(result.out.find(ConsoleText(Failed())), std::string::npos);
+    EXPECT_EQ(ReadFile(install.File("argv.txt")), "<none>");
   }
 }
 
 }  // namespace
+}  // namespace behaviour

@@ -1,3 +1,4 @@
+// Running programs on POSIX: posix_spawn with the streams sent into files.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -5,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <cerrno>
 #include <cstring>
 
 #include "support/test_support.h"
@@ -14,27 +15,10 @@ extern char** environ;
 
 namespace testing_support {
 
+bool IsWindowsBuild() { return false; }
+unsigned long OwnProcessId() { return static_cast<unsigned long>(getpid()); }
+bool RunsAsSuperuser() { return geteuid() == 0; }
 std::string HostPath(const std::string& build_path) { return build_path; }
-
-std::string ExecutableSuffix() { return ""; }
-
-bool LauncherUnderMemcheck() {
-  const char* setting = std::getenv("TOLVARINE_TEST_VALGRIND");
-  return setting != nullptr && *setting != '\0';
-}
-
-std::vector<std::string> LauncherCommand(const std::string& launcher) {
-  if (!LauncherUnderMemcheck()) return {launcher};
-  // Only the launcher is checked: its children run as they are.
-  return {"/usr/bin/valgrind",
-          "--tool=memcheck",
-          "-q",
-          "--error-exitcode=99",
-          "--leak-check=full",
-          "--errors-for-leak-kinds=definite",
-          "--trace-children=no",
-          launcher};
-}
 
 namespace {
 
@@ -64,7 +48,8 @@ StartedProgram StartProgram(const std::vector<std::string>& argv, const RunOptio
                             const std::string& out_path, const std::string& err_path) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  const char* input = options.input.empty() ? "/dev/null" : options.input.c_str();
+  posix_spawn_file_actions_addopen(&actions, 0, input, O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT, 0600);
   posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT, 0600);
   if (!options.working_directory.empty()) {
@@ -88,6 +73,7 @@ StartedProgram StartProgram(const std::vector<std::string>& argv, const RunOptio
 int WaitForProgram(StartedProgram program) {
   int status = 0;
   while (waitpid(static_cast<pid_t>(program), &status, 0) < 0) {
+    if (errno != EINTR) return -1;
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }

@@ -1,10 +1,10 @@
+// Running programs on Windows: CreateProcessW with the streams sent into files.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "process/command_line.h"
 #include "support/test_support.h"
 
 namespace testing_support {
@@ -19,11 +19,9 @@ std::string HostPath(const std::string& build_path) {
   return path;
 }
 
-std::string ExecutableSuffix() { return ".exe"; }
-
-bool LauncherUnderMemcheck() { return false; }  // valgrind runs POSIX programs only
-
-std::vector<std::string> LauncherCommand(const std::string& launcher) { return {launcher}; }
+bool IsWindowsBuild() { return true; }
+unsigned long OwnProcessId() { return GetCurrentProcessId(); }
+bool RunsAsSuperuser() { return false; }
 
 namespace {
 
@@ -58,6 +56,19 @@ std::wstring EnvironmentBlock(const RunOptions& options) {
   return block;
 }
 
+// One argument as the runtime's command-line splitter reads it back: quoted, with the
+// backslashes before a quote (and before the closing one) doubled.
+std::string Quote(const std::string& arg) {
+  std::string quoted = "\"";
+  std::size_t backslashes = 0;
+  for (char c : arg) {
+    if (c == '"') quoted.append(backslashes + 1, '\\');
+    backslashes = c == '\\' ? backslashes + 1 : 0;
+    quoted += c;
+  }
+  return quoted.append(backslashes, '\\') + '"';
+}
+
 HANDLE InheritableFile(const std::string& path, DWORD access, DWORD disposition) {
   SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, TRUE};
   return CreateFileW(Wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &attributes,
@@ -71,9 +82,10 @@ StartedProgram StartProgram(const std::vector<std::string>& argv, const RunOptio
   std::string command_line;
   for (const std::string& arg : argv) {
     if (!command_line.empty()) command_line += ' ';
-    command_line += tolvarine::QuoteArgument(arg);
+    command_line += Quote(arg);
   }
-  HANDLE in = InheritableFile("NUL", GENERIC_READ, OPEN_EXISTING);
+  HANDLE in =
+      InheritableFile(options.input.empty() ? "NUL" : options.input, GENERIC_READ, OPEN_EXISTING);
   HANDLE out = InheritableFile(out_path, GENERIC_WRITE, CREATE_ALWAYS);
   HANDLE err = InheritableFile(err_path, GENERIC_WRITE, CREATE_ALWAYS);
   STARTUPINFOW startup;

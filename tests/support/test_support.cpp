@@ -3,28 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <random>
 #include <sstream>
-#include <utility>
 
 namespace testing_support {
 
-namespace {
-
-bool CurrentTestFailed() {
-  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  return info != nullptr && info->result()->Failed();
-}
-
-}  // namespace
-
-TempDir::TempDir() {
+TempDir::TempDir(const fs::path& base) {
   static std::atomic<unsigned> counter{0};
   std::random_device random;
-  fs::path base = fs::temp_directory_path();
   for (;;) {
     std::ostringstream name;
     name << "tolvarine-test-" << std::hex << random() << '-' << counter++;
@@ -37,7 +26,8 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-  if (CurrentTestFailed()) {
+  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  if (info != nullptr && info->result()->Failed()) {
     std::cerr << "kept the test folder " << path_.string() << "\n";
     return;
   }
@@ -46,20 +36,44 @@ TempDir::~TempDir() {
   fs::remove_all(path_, error);
 }
 
-std::string LauncherProgram() { return HostPath(TOLVARINE_EXE); }
-
-std::string HelperProgram(const std::string& name) {
-  return HostPath(std::string(HELPERS_DIR) + "/" + name + ExecutableSuffix());
+std::vector<ProgramResult> RunTogether(const std::vector<std::vector<std::string>>& argvs,
+                                       const RunOptions& options) {
+  TempDir capture;
+  std::vector<StartedProgram> started;
+  for (std::size_t i = 0; i < argvs.size(); ++i) {
+    std::string index = std::to_string(i);
+    started.push_back(
+        StartProgram(argvs[i], options, capture / ("out" + index), capture / ("err" + index)));
+  }
+  std::vector<ProgramResult> results(started.size());
+  for (std::size_t i = 0; i < started.size(); ++i) {
+    if (started[i] == -1) continue;
+    results[i].exit_code = WaitForProgram(started[i]);
+    results[i].out = ReadFile(capture / ("out" + std::to_string(i)));
+    results[i].err = ReadFile(capture / ("err" + std::to_string(i)));
+  }
+  return results;
 }
 
-std::string PathSeparator() { return ExecutableSuffix().empty() ? "/" : "\\"; }
-std::string HelpersDirectory() { return HostPath(HELPERS_DIR); }
+ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {
+  return RunTogether({argv}, options).front();
+}
+
+std::string Exe() { return IsWindowsBuild() ? ".exe" : ""; }
+std::string Sep() { return IsWindowsBuild() ? "\\" : "/"; }
+std::string Helper() { return HostPath(std::string(HELPER_PROGRAM)); }
+
+bool UnderMemcheck() {
+  const char* setting = std::getenv("TOLVARINE_TEST_VALGRIND");
+  return !IsWindowsBuild() && setting != nullptr && *setting != '\0';
+}
+
+bool UnderSanitizer() { return SANITIZED_BUILD; }
 
 std::string ConsoleText(const std::string& text) {
-  if (ExecutableSuffix().empty()) return text;
   std::string result;
   for (char c : text) {
-    if (c == '\n') result += '\r';
+    if (c == '\n' && IsWindowsBuild() && (result.empty() || result.back() != '\r')) result += '\r';
     result += c;
   }
   return result;
@@ -73,125 +87,68 @@ void WriteFile(const std::string& path, const std::string& content) {
 
 std::string ReadFile(const std::string& path) {
   std::ifstream file(fs::u8path(path), std::ios::binary);
+  if (!file) return "<none>";
   std::ostringstream content;
   content << file.rdbuf();
   return content.str();
 }
 
-Installation::Installation(const std::string& folder_name)
-    : dir_(folder_name.empty() ? temp_.path() : temp_.path() / fs::u8path(folder_name)) {
-  fs::create_directories(dir_);
-  fs::copy_file(LauncherProgram(), fs::u8path(launcher()));
-  fs::create_directory(fs::u8path(work()));
+Installation::Installation(const std::string& folder_name, const fs::path& base)
+    : temp_(base),
+      dir_(folder_name.empty() ? temp_.path() : temp_.path() / fs::u8path(folder_name)) {
+  fs::create_directories(dir_ / "work");
+  fs::copy_file(fs::u8path(HostPath(TOLVARINE_EXE)), fs::u8path(launcher()));
 }
-
-std::string Installation::launcher() const { return File("tolvarine" + ExecutableSuffix()); }
 
 void Installation::Write(const std::string& relative, const std::string& content) const {
-  fs::path path = fs::u8path(File(relative));
-  fs::create_directories(path.parent_path());
-  WriteFile(path.u8string(), content);
+  fs::create_directories(fs::u8path(File(relative)).parent_path());
+  WriteFile(File(relative), content);
 }
 
-void Installation::UseFakeConverter(const std::string& more_config) const {
-  fs::copy_file(HelperProgram("fake_converter"), File("fake_converter" + ExecutableSuffix()),
-                fs::copy_options::overwrite_existing);
-  Write("config.dat", "[Info]\r\nRunEXE=[{EXEDIR}" + PathSeparator() + "fake_converter" +
-                          ExecutableSuffix() + "]\r\n" + more_config);
+void Installation::AddHelper(const std::string& relative) const {
+  fs::path target = fs::u8path(File(relative + Exe()));
+  fs::create_directories(target.parent_path());
+  fs::copy_file(fs::u8path(Helper()), target, fs::copy_options::overwrite_existing);
 }
 
-namespace {
+void Installation::UseConverter(const std::string& run_exe_tail, const std::string& more) const {
+  AddHelper("conv");
+  Write("config.dat",
+        "[Info]\r\nRunEXE=[{EXEDIR}" + Sep() + "conv" + Exe() + "]" + run_exe_tail + "\r\n" + more);
+}
 
-// Under memcheck: a run with memory errors fails the test wherever it happens, and valgrind's
-// own notices ("--PID-- WARNING: unhandled syscall" for one) are not the launcher's output.
+std::vector<std::string> Installation::Command(const std::vector<std::string>& args) const {
+  std::vector<std::string> argv;
+  if (UnderMemcheck()) {
+    // Only the launcher is checked: its children run as they are.
+    argv = {"/usr/bin/valgrind",   "--tool=memcheck",   "-q",
+            "--error-exitcode=99", "--leak-check=full", "--errors-for-leak-kinds=definite",
+            "--trace-children=no"};
+  }
+  argv.push_back(launcher());
+  argv.insert(argv.end(), args.begin(), args.end());
+  return argv;
+}
+
+ProgramResult Installation::Run(const std::vector<std::string>& args, RunOptions options) const {
+  if (options.working_directory.empty()) options.working_directory = work();
+  return CheckedByMemcheck(RunProgram(Command(args), options));
+}
+
 ProgramResult CheckedByMemcheck(ProgramResult result) {
-  if (!LauncherUnderMemcheck()) return result;
+  if (!UnderMemcheck()) return result;
   EXPECT_NE(result.exit_code, 99) << "memcheck found errors:\n" << result.err;
+  // Valgrind's own notices ("--PID-- WARNING: ...") are not the launcher's output.
   std::istringstream lines(result.err);
   std::string kept;
   for (std::string line; std::getline(lines, line);) {
-    bool notice = line.size() > 2 && line.compare(0, 2, "--") == 0 &&
-                  line.find("-- ", 2) != std::string::npos &&
-                  line.find_first_not_of("0123456789", 2) == line.find("-- ", 2);
+    std::size_t end = line.find("-- ", 2);
+    bool notice = line.rfind("--", 0) == 0 && end != std::string::npos &&
+                  line.find_first_not_of("0123456789", 2) == end;
     if (!notice) kept += line + "\n";
   }
   result.err = kept;
   return result;
-}
-
-}  // namespace
-
-ProgramResult Installation::Run(const std::vector<std::string>& args, RunOptions options) const {
-  std::vector<std::string> argv = LauncherCommand(launcher());
-  argv.insert(argv.end(), args.begin(), args.end());
-  if (options.working_directory.empty()) options.working_directory = work();
-  return CheckedByMemcheck(RunProgram(argv, options));
-}
-
-std::vector<std::string> Installation::Probe(const std::vector<std::string>& commands,
-                                             RunOptions options) const {
-  std::string probe = File("config_probe" + ExecutableSuffix());
-  if (!fs::exists(probe)) fs::copy_file(HelperProgram("config_probe"), probe);
-  std::vector<std::string> argv{probe};
-  argv.insert(argv.end(), commands.begin(), commands.end());
-  if (options.working_directory.empty()) options.working_directory = work();
-  ProgramResult result = RunProgram(argv, options);
-  EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(result.err, "");
-  std::vector<std::string> answers;
-  std::istringstream lines(result.out);
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.size() < 2 || line.front() != '[' || line.back() != ']') {
-      ADD_FAILURE() << "the probe printed " << line;
-      continue;
-    }
-    answers.push_back(line.substr(1, line.size() - 2));
-  }
-  return answers;
-}
-
-}  // namespace testing_support
-
-namespace testing_support {
-
-std::vector<ProgramResult> Installation::RunTogether(int copies,
-                                                     const std::vector<std::string>& args,
-                                                     RunOptions options) const {
-  std::vector<std::string> argv = LauncherCommand(launcher());
-  argv.insert(argv.end(), args.begin(), args.end());
-  if (options.working_directory.empty()) options.working_directory = work();
-  std::vector<ProgramResult> results =
-      RunProgramsTogether(std::vector<std::vector<std::string>>(copies, argv), options);
-  for (ProgramResult& result : results) result = CheckedByMemcheck(std::move(result));
-  return results;
-}
-
-std::vector<ProgramResult> RunProgramsTogether(const std::vector<std::vector<std::string>>& argvs,
-                                               const RunOptions& options) {
-  TempDir capture;
-  std::vector<StartedProgram> started;
-  for (std::size_t i = 0; i < argvs.size(); ++i) {
-    std::string index = std::to_string(i);
-    started.push_back(StartProgram(argvs[i], options, capture / ("stdout-" + index),
-                                   capture / ("stderr-" + index)));
-  }
-  std::vector<ProgramResult> results;
-  for (std::size_t i = 0; i < started.size(); ++i) {
-    ProgramResult result;
-    if (started[i] != -1) {
-      std::string index = std::to_string(i);
-      result.exit_code = WaitForProgram(started[i]);
-      result.out = ReadFile(capture / ("stdout-" + index));
-      result.err = ReadFile(capture / ("stderr-" + index));
-    }
-    results.push_back(result);
-  }
-  return results;
-}
-
-ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {
-  return RunProgramsTogether({argv}, options).front();
 }
 
 }  // namespace testing_support

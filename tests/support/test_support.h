@@ -1,10 +1,9 @@
-// What the tests share: temp folders, running programs, and installation folders.
+// What the tests share: temp folders, files, running programs, and installation folders.
 #ifndef TOLVARINE_TESTS_SUPPORT_TEST_SUPPORT_H_
 #define TOLVARINE_TESTS_SUPPORT_TEST_SUPPORT_H_
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -18,7 +17,8 @@ namespace fs = std::filesystem;
 /// when it failed.
 class TempDir {
  public:
-  TempDir();
+  /// In the system's temp folder, or in `base`.
+  explicit TempDir(const fs::path& base = fs::temp_directory_path());
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   ~TempDir();
@@ -32,10 +32,13 @@ class TempDir {
   fs::path path_;
 };
 
+/// Variables to set (a value) or remove (nothing) in a child's environment.
+using Environment = std::map<std::string, std::optional<std::string>>;
+
 struct RunOptions {
   std::string working_directory;  // empty: the test's own
-  /// Variables to set (a value) or remove (nothing) in the child's environment.
-  std::map<std::string, std::optional<std::string>> environment;
+  Environment environment;
+  std::string input = {};  // a file for standard input; empty: the null device
 };
 
 struct ProgramResult {
@@ -44,160 +47,80 @@ struct ProgramResult {
   std::string err;
 };
 
-/// Runs a program with the given arguments (argument 0 is the program), no standard input,
-/// and its standard output and standard error collected apart.
-ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
-
-/// Starts all the programs at once, then waits for every one of them.
-std::vector<ProgramResult> RunProgramsTogether(const std::vector<std::vector<std::string>>& argvs,
-                                               const RunOptions& options = {});
-
 /// A program that StartProgram started (its process id or handle), or -1.
 using StartedProgram = std::intptr_t;
 
-/// Starts a program with no standard input and its two output streams into the given files.
+/// Starts a program (argument 0 names it) with its two output streams into the given files.
 StartedProgram StartProgram(const std::vector<std::string>& argv, const RunOptions& options,
                             const std::string& out_path, const std::string& err_path);
-
 /// Waits for a started program to end; its exit code (on POSIX, 128 + a signal's number).
 int WaitForProgram(StartedProgram program);
+/// Starts all the programs at once, then waits for every one; what each wrote and its status.
+std::vector<ProgramResult> RunTogether(const std::vector<std::vector<std::string>>& argvs,
+                                       const RunOptions& options = {});
+ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
 
-/// A path of the build tree (given by the build in its own form) as this platform names it.
+/// True in the Windows build (run under Wine).
+bool IsWindowsBuild();
+/// The process id of the tests themselves: a process that is surely running.
+unsigned long OwnProcessId();
+/// True when the tests run with the POSIX superuser's rights (never on Windows).
+bool RunsAsSuperuser();
+/// A path of the build tree as this platform names it (Wine shows "/" as drive Z:).
 std::string HostPath(const std::string& build_path);
-
-/// The launcher and the helper programs of this build.
-std::string LauncherProgram();
-/// True when the launcher's runs go through memcheck: TOLVARINE_TEST_VALGRIND is set and not
-/// empty in a POSIX build.
-bool LauncherUnderMemcheck();
-/// What starts the launcher at `launcher`: the program itself, or valgrind's memcheck with
-/// `launcher` when LauncherUnderMemcheck(), ending with status 99 on any memory error.
-std::vector<std::string> LauncherCommand(const std::string& launcher);
-std::string HelperProgram(const std::string& name);
-/// The executable suffix of this platform ("" or ".exe").
-std::string ExecutableSuffix();
-
-/// What the launcher's standard output holds for `text` printed in text mode: line feeds
-/// become CR LF on Windows.
+/// "" or ".exe".
+std::string Exe();
+/// The separator the launcher's platform puts in paths ("/" or "\\").
+std::string Sep();
+/// The multi-call helper program of this build.
+std::string Helper();
+/// True when the launcher's runs go through valgrind's memcheck (TOLVARINE_TEST_VALGRIND set
+/// in a POSIX build); a run with a memory error then fails its test.
+bool UnderMemcheck();
+/// True in the AddressSanitizer build, whose programs need far more address space.
+bool UnderSanitizer();
+/// What the launcher prints for `text` in text mode: a line feed becomes CR LF on Windows
+/// (where it has no CR before it already).
 std::string ConsoleText(const std::string& text);
 
 /// Paths in the tests are UTF-8 texts, as the launcher keeps them on every platform.
 void WriteFile(const std::string& path, const std::string& content);
+/// The file's bytes, or "<none>" when it cannot be read.
 std::string ReadFile(const std::string& path);
 
-/// An installation folder in a temp dir: the launcher copied in (not linked), with
-/// config.dat and options.dat written as a test asks.
+/// An installation folder in a temp dir: the launcher copied in (not linked), a "work"
+/// folder below it for the runs' current folder, and files written as a test asks.
 class Installation {
  public:
   /// An installation in the temp folder itself, or in a sub-folder of that name.
-  explicit Installation(const std::string& folder_name = "");
+  explicit Installation(const std::string& folder_name = "",
+                        const fs::path& base = fs::temp_directory_path());
   const TempDir& temp() const { return temp_; }
-  /// The installation's folder (the launcher's own folder).
   std::string dir() const { return dir_.u8string(); }
-  std::string launcher() const;
+  std::string launcher() const { return File("tolvarine" + Exe()); }
+  std::string work() const { return File("work"); }
   std::string File(const std::string& relative) const {
     return (dir_ / fs::u8path(relative)).u8string();
   }
+  /// Writes a file below the installation, making its folders.
   void Write(const std::string& relative, const std::string& content) const;
-  /// A work folder below the installation, used as the current folder of runs.
-  std::string work() const { return File("work"); }
-  /// Makes the fake_converter helper, copied in, the installation's converter (config.dat's
-  /// RunEXE, then `more_config`'s lines), steered by the FAKE_CONVERTER_ variables of each run.
-  void UseFakeConverter(const std::string& more_config = "") const;
-  /// Runs the launcher with `args` (without argument 0) from the work folder.
+  /// Copies the helper in as `relative` + Exe(); what it does follows from that name.
+  void AddHelper(const std::string& relative) const;
+  /// Writes config.dat: "[Info]", RunEXE with the helper copied in as "conv" followed by
+  /// `run_exe_tail`, then `more` (lines that end in CR LF).
+  void UseConverter(const std::string& run_exe_tail = "", const std::string& more = "") const;
+  /// The launcher's command (under memcheck when asked) with `args`, from the work folder.
+  std::vector<std::string> Command(const std::vector<std::string>& args) const;
   ProgramResult Run(const std::vector<std::string>& args, RunOptions options = {}) const;
-  /// Runs the config_probe helper, copied in beside the launcher, with `commands` from the
-  /// work folder, and returns its answers (one per line, brackets removed). A probe that
-  /// does not end with status 0 or writes to standard error fails the test.
-  std::vector<std::string> Probe(const std::vector<std::string>& commands,
-                                 RunOptions options = {}) const;
-  /// Runs `copies` launchers with the same `args` at once.
-  std::vector<ProgramResult> RunTogether(int copies, const std::vector<std::string>& args,
-                                         RunOptions options = {}) const;
 
  private:
   TempDir temp_;
   fs::path dir_;
 };
 
-/// The separator the launcher's platform puts in paths ("/" or "\\").
-std::string PathSeparator();
-// --- Child processes ------------------------------------------------------------------------
-
-/// True in the Windows build.
-bool IsWindowsBuild();
-
-/// Makes a named pipe (a FIFO) at `path`, with no writer; false where named pipes have no
-/// file path (Windows keeps them in their own name space).
-bool MakeNamedPipe(const std::string& path);
-
-/// True when the tests run with the POSIX superuser's rights (never on Windows).
-bool RunsAsSuperuser();
-
-/// The folder of the helper programs, as this platform names it.
-std::string HelpersDirectory();
-
-/// Sets an environment variable of this process (so children inherit it) for as long as it
-/// lives, then puts back the old value, or removes the variable when it had none.
-class ScopedEnvironmentVariable {
- public:
-  ScopedEnvironmentVariable(const std::string& name, const std::string& value);
-  ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
-  ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
-  ~ScopedEnvironmentVariable();
-
- private:
-  std::string name_;
-  std::optional<std::string> old_value_;
-};
-
-/// A gate that the helper wait_gate waits at: a named pipe (a FIFO on POSIX) that keeps the
-/// helper blocked in its read until the test releases it. Nothing here ever blocks the test.
-class Gate {
- public:
-  Gate();
-  Gate(const Gate&) = delete;
-  Gate& operator=(const Gate&) = delete;
-  ~Gate() { Release(); }
-  /// The name that the helper opens.
-  std::string path() const { return path_; }
-  /// Lets a waiting helper through (its read ends); one that comes later fails to open.
-  void Release();
-
- private:
-  TempDir folder_;
-  std::string path_;
-  std::intptr_t handle_ = -1;
-};
-
-/// An open file of this process that a child would inherit if the launcher let it (not
-/// close-on-exec on POSIX, inheritable on Windows).
-class LeakableFile {
- public:
-  LeakableFile();
-  LeakableFile(const LeakableFile&) = delete;
-  LeakableFile& operator=(const LeakableFile&) = delete;
-  ~LeakableFile();
-  /// "HANDLE:SIZE", the argument the helper probe_handles looks for.
-  std::string probe_argument() const;
-
- private:
-  TempDir folder_;
-  std::intptr_t handle_ = -1;
-};
-
-struct StandardStreams {
-  std::string out;
-  std::string err;
-};
-
-/// Runs `body` with this process's standard input reading `content` from a file, so that a
-/// child that shares it could read it.
-void WithStandardInput(const std::string& content, const std::function<void()>& body);
-
-/// Runs `body` with this process's standard output and standard error sent into files, and
-/// gives back what reached them (from this process and from children that share them).
-StandardStreams CaptureStandardStreams(const std::function<void()>& body);
+/// Checks a launcher run: memcheck's verdict when it ran under memcheck, and takes valgrind's
+/// own notices out of standard error.
+ProgramResult CheckedByMemcheck(ProgramResult result);
 
 }  // namespace testing_support
 

@@ -1,16 +1,14 @@
-// Starts its arguments as a grandchild (the first names the program), with this program's
-// own standard handles inherited, so that the grandchild holds the pipe that captures this
-// one; then writes "spawned" and ends at once without waiting for it.
 #include <windows.h>
 
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <string>
 
-int main(int argc, char** argv) {
-  if (argc < 2) return 2;
-  std::string line;
-  for (int i = 1; i < argc; ++i) line += std::string(i > 1 ? " \"" : "\"") + argv[i] + "\"";
+#include "helper.h"
+
+namespace helper {
+
+bool StartHolder(const std::string& program, const std::string& mode, const std::string& gate) {
+  std::string line = "\"" + program + "\" " + mode + " \"" + gate + "\"";
   STARTUPINFOA startup;
   std::memset(&startup, 0, sizeof startup);
   startup.cb = sizeof startup;
@@ -21,10 +19,17 @@ int main(int argc, char** argv) {
   PROCESS_INFORMATION process;
   if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                       &process)) {
-    return 3;
+    return false;
   }
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  std::printf("spawned\n");
-  return 0;
+  return true;
 }
+
+int RunRestricted(int, char**) { return 122; }
+
+std::string InheritedFiles() { return ""; }
+
+void Die() { std::abort(); }
+
+}  // namespace helper

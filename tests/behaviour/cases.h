@@ -1,0 +1,171 @@
+// One launcher run as a row of a table: the installation's files before, the arguments and
+// environment, then standard output, status, what each fake program recorded, and the files
+// after. Texts may hold {CONV} (the converter, quoted, as config.dat names it), {DIR} (the
+// installation), {TMP} (its temporary-files folder), {SEP}, {EXE} and {JAVA} (the Java program's
+// default name); config.dat's line feeds are written as CR LF.
+#ifndef TOLVARINE_TESTS_BEHAVIOUR_CASES_H_
+#define TOLVARINE_TESTS_BEHAVIOUR_CASES_H_
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace behaviour {
+
+using namespace testing_support;  // NOLINT: the tests' own vocabulary
+
+inline std::string Failed(const std::string& name = "out.pdf") {
+  return "[Error] Failed to create \"" + name + "\" file.\n";
+}
+inline std::string Created(const std::string& name = "out.pdf") {
+  return "[OK] Create \"" + name + "\" file successful.\n";
+}
+inline std::string Missing(const std::string& file) {
+  return "Failed to locate \"" + file + "\" file.\n";
+}
+inline const std::string kFrame = "============================\n";
+/// The converter's output as the launcher frames it.
+inline std::string Framed(const std::string& text) {
+  return "[Message]\n" + kFrame + text + kFrame;
+}
+inline const std::string kConverterText = "(Apache FOP Version 1.0beta2: PDF Transcoder for Batik)";
+inline const std::string kProductText = "(Tolvarine SVG to PDF Converter)                       ";
+inline std::string JavaName() { return IsWindowsBuild() ? "javaw.exe" : "java"; }
+
+using Files = std::map<std::string, std::string>;
+using Args = std::vector<std::string>;
+
+struct Case {
+  const char* what;
+  std::string config;  // config.dat; none when empty
+  std::vector<std::string> args;
+  std::string out;
+  int status = 0;
+  std::string ran = "<none>";  // what the converter recorded, one line a run
+  /// Files to make first: path -> content, "<dir>" for a folder, "<helper>" for the helper,
+  /// "<fifo>" for a named pipe without a writer (POSIX), "<link>TARGET" for a link.
+  Files before = {};
+  Environment env = {};
+  /// Files after: path -> content ("<none>": missing, '*': any characters within a line); a
+  /// path ending in "/" gives the names in that folder, sorted, each followed by a space.
+  Files after = {};
+  std::vector<std::string> through = {};  // run under the helper's limits (POSIX), not memcheck
+  int runs = 1;                           // the same run again; the last one is checked
+  std::string only = "";  // any of "posix", "windows", "speed" (not under memcheck), "root"
+};
+
+inline std::string Expand(std::string text, const Installation& install) {
+  const std::pair<std::string, std::string> tokens[] = {
+      {"{CONV}", "[{EXEDIR}" + Sep() + "conv" + Exe() + "]"},
+      {"{DIR}", install.dir()},
+      {"{TMP}", install.File("tmp")},
+      {"{SEP}", Sep()},
+      {"{EXE}", Exe()},
+      {"{JAVA}", JavaName()}};
+  for (const auto& [token, value] : tokens) {
+    for (std::size_t at = 0; (at = text.find(token, at)) != std::string::npos; at += value.size()) {
+      text.replace(at, token.size(), value);
+    }
+  }
+  return text;
+}
+
+inline std::string Listing(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(fs::u8path(folder), error)) {
+    names.push_back(entry.path().filename().u8string());
+  }
+  std::sort(names.begin(), names.end());
+  std::string text;
+  for (const std::string& name : names) text += name + " ";
+  return text;
+}
+
+/// True when `text` matches `pattern`, where '*' stands for any run of characters but '\n'.
+inline bool Matches(const std::string& text, const std::string& pattern) {
+  std::size_t star = pattern.find('*');
+  if (star == std::string::npos) return text == pattern;
+  if (text.compare(0, star, pattern, 0, star) != 0) return false;
+  for (std::size_t at = star; at <= text.size(); ++at) {
+    if (Matches(text.substr(at), pattern.substr(star + 1))) return true;
+    if (at < text.size() && text[at] == '\n') break;
+  }
+  return false;
+}
+
+inline bool Skipped(const Case& row) {
+  auto has = [&](const char* word) { return row.only.find(word) != std::string::npos; };
+  return (has("posix") && IsWindowsBuild()) || (has("windows") && !IsWindowsBuild()) ||
+         (has("speed") && UnderMemcheck()) || (has("root") && !RunsAsSuperuser());
+}
+
+/// Runs every row in an installation of its own (named `folder`) and checks it.
+inline void RunCases(const std::vector<Case>& rows, const std::string& folder = "") {
+  for (const Case& row : rows) {
+    if (Skipped(row)) continue;
+    SCOPED_TRACE(row.what);
+    Installation install(folder);
+    fs::create_directories(fs::u8path(install.File("tmp")));
+    auto x = [&](const std::string& text) { return Expand(text, install); };
+    RunOptions options{install.work(), {}};
+    for (const char* name : {"CONV", "JAVA", "WGET", "7Z"}) {
+      options.environment[std::string("FAKE_") + name + "_RECORD"] =
+          install.File(name + std::string(".txt"));
+    }
+    for (const char* name : {"TMPDIR", "TMP", "TEMP"})
+      options.environment[name] = install.File("tmp");
+    for (const auto& [name, value] : row.env) options.environment[name] = value ? x(*value) : value;
+    install.AddHelper("conv");
+    std::string config;
+    for (char c : x(row.config)) config += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    if (!config.empty()) install.Write("config.dat", config);
+    for (const auto& [path, content] : row.before) {
+      if (content == "<dir>")
+        fs::create_directories(fs::u8path(install.File(x(path))));
+      else if (content == "<helper>")
+        install.AddHelper(x(path));
+      else if (content == "<fifo>")
+        RunProgram({"/usr/bin/mkfifo", install.File(path)});
+      else if (content.rfind("<link>", 0) == 0)
+        fs::create_symlink(content.substr(6), install.File(path));
+      else
+        install.Write(x(path), x(content));
+    }
+    std::vector<std::string> args;
+    for (const std::string& arg : row.args) args.push_back(x(arg));
+    ProgramResult result;
+    for (int run = 0; run < row.runs; ++run) {
+      if (row.through.empty()) {
+        result = install.Run(args, options);
+      } else {
+        std::vector<std::string> argv = {Helper(), "restricted"};
+        for (const std::string& setting : row.through) argv.push_back(x(setting));
+        argv.push_back(install.launcher());
+        argv.insert(argv.end(), args.begin(), args.end());
+        result = RunProgram(argv, options);
+      }
+    }
+    EXPECT_TRUE(result.out == ConsoleText(x(row.out)))
+        << "standard output (" << result.out.size() << " bytes):\n"
+        << result.out.substr(0, 2000);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.exit_code, row.status);
+    EXPECT_EQ(ReadFile(install.File("CONV.txt")), x(row.ran));
+    for (const auto& [path, content] : row.after) {
+      std::string name = x(path);
+      std::string found =
+          name.back() == '/' ? Listing(install.File(name)) : ReadFile(install.File(name));
+      EXPECT_PRED2(Matches, found, x(content)) << path;
+    }
+  }
+}
+
+}  // namespace behaviour
+
+#endif  // TOLVARINE_TESTS_BEHAVIOUR_CASES_H_
