@@ -3,6 +3,7 @@
 // server on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -199,3 +200,23 @@ TEST_F(RealConversionTest, DownloadedRuntimeRunsTheConversion) {
 }
 
 }  // namespace
+
+// A conversion never searches or writes the current folder: not for fonts (links that lead
+// back up would make that walk endless), not for the font cache when the user's home folder
+// cannot hold it.
+TEST_F(RealConversionTest, CurrentFolderIsLeftAlone) {
+  fs::create_directory_symlink(".", work_ / "here");
+  fs::create_directory_symlink(".", work_ / "again");
+  fs::copy_file(std::string(E2E_DATA) + "/text.svg", work_ / "text.svg");
+  RunOptions options;
+  options.working_directory = work_.path().string();
+  options.environment["JAVA_TOOL_OPTIONS"] = "-Duser.home=" + (work_ / "no-home");
+  ProgramResult result = RunProgram({Installed("tolvarine"), "text.svg", "text.pdf"}, options);
+  EXPECT_EQ(result.exit_code, 1) << result.out;
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(work_.path())) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"again", "here", "text.pdf", "text.svg"}));
+}
