@@ -8,6 +8,9 @@
 # this machine, ':'-separated), TOLVARINE_SAMPLE, TOLVARINE_CONFIG_TEMPLATE,
 # TOLVARINE_MAKE_ARCHIVE, TOLVARINE_CONFIG_NEWLINES (LF or CRLF).
 set(prefix "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
+# A relative prefix (`--prefix install`) names a folder below where `cmake --install` runs; the
+# sample conversion runs elsewhere, so it gets the folder's full path.
+get_filename_component(prefix "${prefix}" ABSOLUTE)
 set(archive "${prefix}/lib/tolvarine-convert.jsa")
 set(work "${prefix}/.tolvarine-install")
 file(REMOVE_RECURSE "${work}")
