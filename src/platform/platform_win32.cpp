@@ -36,14 +36,16 @@ class Handle {
 };
 
 // Texts are UTF-8 inside the program and UTF-16 at the system's wide functions, so that no
-// name outside the ANSI code page is lost on the way.
-std::wstring Wide(const std::string& text) {
+// name outside the ANSI code page is lost on the way. `code_page` is CP_ACP for text that the
+// system's ANSI functions gave.
+std::wstring Wide(const std::string& text, UINT code_page = CP_UTF8) {
   if (text.empty()) return std::wstring();
   int length =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+      MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   if (length <= 0) return std::wstring();
   std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+  MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                      length);
   return wide;
 }
 
@@ -61,17 +63,6 @@ std::string Narrow(const wchar_t* wide, std::size_t size, UINT code_page = CP_UT
 
 std::string Narrow(const std::wstring& wide, UINT code_page = CP_UTF8) {
   return Narrow(wide.data(), wide.size(), code_page);
-}
-
-// Text in the ANSI code page (what the system's ANSI functions give) to UTF-16.
-std::wstring FromAnsi(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int length =
-      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (length <= 0) return std::wstring();
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
 }
 
 // Hands on the reason of a failed call (GetLastError's text) and returns false, for
@@ -484,7 +475,7 @@ std::string ReadProfileString(const std::string& section, const std::string& key
   return std::string(buffer.data(), count);
 }
 
-std::string ConfigurationText(const std::string& text) { return Narrow(FromAnsi(text)); }
+std::string ConfigurationText(const std::string& text) { return Narrow(Wide(text, CP_ACP)); }
 
 // --- Processes -----------------------------------------------------------------------------
 
