@@ -26,6 +26,19 @@ TEST(WindowsNamesTest, NamesOutsideTheCodePage) {
              {},
              {},
              1,
+             "windows"},
+            // config.dat is ANSI text: its "\xE9" is the code page's "é".
+            {"an ANSI byte in config.dat",
+             "[Info]\nRunEXE={CONV} caf\xE9\n",
+             {"out.pdf"},
+             Failed(),
+             0,
+             "[caf" + kE + "][out.pdf]\n",
+             {},
+             {},
+             {},
+             {},
+             1,
              "windows"}},
            "inst " + kZhe + kE);
 }
