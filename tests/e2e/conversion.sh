@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Real conversions: the launcher installed by `cmake --install`, Debian's Batik and FOP as the
+# converter, the machine's Java, and for the download a real wget and 7-Zip against a server on
+# 127.0.0.1.  Usage: conversion.sh INSTALLATION DATA JAVA_HOME CASE
+set -u
+installation=$(realpath "$1") data=$(realpath "$2") java_home=$3
+launcher=$installation/tolvarine
+work=$(mktemp -d) && cd "$work" || exit 2
+failures=0
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+expect() { [ "$2" = "$3" ] || fail "$1: got [$2], expected [$3]"; }
+frame='============================'
+convert() { cp -n "$data/$1" . && "$launcher" "$@" >out.txt 2>err.txt; status=$?; }
+framed() { sed -n "/^$frame\$/,/^$frame\$/{/^$frame\$/d;p}" out.txt; }
+report() { tail -n 1 out.txt; }
+
+# Each drawing becomes a valid PDF with the product's producer; pixels are 96 per inch, and a
+# drawing with only a viewBox of 800 x 400 gets 600 x 300 pt.
+drawings() {
+  for row in "shapes:225 x 150 pts" "text:300 x 150 pts" "gradients:" "viewbox:600 x 300 pts"; do
+    name=${row%%:*} size=${row#*:}
+    convert "$name.svg" -o "$name.pdf"
+    expect "$name status" "$status" 1
+    expect "$name frame" "$(framed)" "$(printf 'Converting %s.svg to %s.pdf\nDone.' "$name" "$name")"
+    expect "$name report" "$(report)" "[OK] Create \"$name.pdf\" file successful."
+    expect "$name errors" "$(cat err.txt)" ""
+    info=$(pdfinfo "$name.pdf") || fail "$name: pdfinfo refuses the PDF"
+    for line in "Pages:           1" "Producer:        Tolvarine SVG to PDF Converter" \
+      "Page size:       $size"; do
+      grep -qF "$line" <<<"$info" || fail "$name: no [$line] in $info"
+    done
+    qpdf --check "$name.pdf" >/dev/null || fail "$name: qpdf --check"
+    # Nothing of the tools that the output filter renames may reach the user.
+    ! grep -q -E 'cpdf|coherentpdf|tabula|Gnumeric' out.txt || fail "$name: a tool's name shown"
+  done
+  # Latin, Cyrillic and Greek text is set in installed fonts, embedded, and comes back as text.
+  fonts=$(pdffonts text.pdf)
+  grep -q DejaVu <<<"$fonts" && ! grep -q ' no  ' <<<"$fonts" || fail "fonts: $fonts"
+  text=$(pdftotext text.pdf -)
+  for line in "Quarterly report" "Café € 100 — done" "Привет, мир" "Καλημέρα κόσμε"; do
+    grep -qF "$line" <<<"$text" || fail "no [$line] in the text: $text"
+  done
+}
+
+# A failed conversion keeps the existing PDF byte for byte and says where the drawing is
+# broken; names in the wrong order or the same name twice are refused before any file changes.
+mistakes() {
+  convert shapes.svg good.pdf && cp good.pdf kept.pdf && cp shapes.svg drawing.svg
+  convert broken.svg good.pdf
+  expect "broken status" "$status" 0
+  expect "broken frame" "$(framed)" "$(printf '%s\n%s' 'Converting broken.svg to good.pdf' \
+    'broken.svg:4:1: XML document structures must start and end within the same entity.')"
+  expect "broken report" "$(report)" '[Error] Failed to create "good.pdf" file.'
+  for args in "good.pdf shapes.svg" "shapes.svg shapes.svg"; do
+    # shellcheck disable=SC2086 # two names
+    "$launcher" $args >out.txt
+    expect "$args status" $? 0
+    expect "$args report" "$(report)" '[Error] Failed to create "shapes.svg" file.'
+  done
+  cmp -s good.pdf kept.pdf || fail "the good PDF changed"
+  cmp -s shapes.svg drawing.svg || fail "the drawing changed"
+  expect "left behind" "$(ls ./*.tmp 2>/dev/null)" ""
+}
+
+# An installation without a private runtime, whose Java comes from a zip that a real wget
+# fetches and a real 7-Zip unpacks. The machine's Java names itself "OpenJDK Runtime
+# Environment", so it fails the version test and the download is taken.
+download() {
+  mkdir -p served/bin inst/lib inst/work inst/tmp
+  printf '#!/bin/sh\nexec "%s/bin/java" "$@"\n' "$java_home" >served/bin/java
+  chmod 755 served/bin/java
+  (cd served && 7zz a -tzip runtime.zip bin >/dev/null) || fail "cannot make the zip"
+  python3 -u -m http.server 0 --bind 127.0.0.1 --directory served >server.log 2>&1 &
+  server=$!
+  trap 'kill $server' EXIT
+  for _ in $(seq 100); do grep -q 'port' server.log && break || sleep 0.1; done
+  port=$(sed -n 's/.* port \([0-9]*\).*/\1/p' server.log)
+  cp "$installation/tolvarine" "$installation/lib/tolvarine-convert.jar" inst/
+  mv inst/tolvarine-convert.jar inst/lib/
+  # A class-data archive that does not fit this runtime only costs speed, silently.
+  echo stale >inst/lib/tolvarine-convert.jsa
+  sed "s|^JavaDownloadURL=.*|JavaDownloadURL=http://127.0.0.1:$port/runtime.zip|" \
+    "$installation/config.dat" >inst/config.dat
+  ln -s /usr/bin/wget inst/wget && ln -s /usr/bin/7zz inst/7z
+  launcher=$work/inst/tolvarine
+  cd inst/work || return
+  for run in first again; do
+    rm -f shapes.pdf
+    TMPDIR=$PWD/../tmp no_proxy=127.0.0.1 http_proxy='' convert shapes.svg -o shapes.pdf
+    expect "$run status" "$status" 1
+    expect "$run frame" "$(framed)" "$(printf 'Converting shapes.svg to shapes.pdf\nDone.')"
+    pdfinfo shapes.pdf >/dev/null || fail "$run: pdfinfo refuses the PDF"
+    # The kept runtime serves the next run without another download.
+    expect "$run: requests" "$(grep -c 'GET /runtime.zip' ../../server.log)" 1
+  done
+  [ -x ../tmp/TolvarineJava/bin/java ] || fail "no runtime kept"
+}
+
+# A conversion never searches or writes the current folder: not for fonts (links that lead
+# back up would make that walk endless), not for the font cache when the home cannot hold it.
+current_folder() {
+  ln -s . here && ln -s . again
+  JAVA_TOOL_OPTIONS=-Duser.home=$work/no-home convert text.svg text.pdf
+  expect "status" "$status" 1
+  expect "folder" "$(ls | grep -v -x -E 'out.txt|err.txt' | tr '\n' ' ')" "again here text.pdf text.svg "
+}
+
+"$4"
+[ "$failures" -eq 0 ] && rm -rf "$work" || echo "kept $work"
+exit $((failures > 0))
