@@ -602,9 +602,13 @@ void CollectOutput(int read_end, pid_t pid, const OutputSink& sink) {
 
 }  // namespace
 
-bool RunCapturedProcess(const CommandLine& command, const OutputSink& sink) {
+std::optional<std::int32_t> RunCapturedProcess(const CommandLine& command,
+                                               const OutputSink& sink) {
   int ends[2];
-  if (pipe2(ends, O_CLOEXEC) != 0) return Failed("pipe2");
+  if (pipe2(ends, O_CLOEXEC) != 0) {
+    Failed("pipe2");
+    return std::nullopt;
+  }
 #ifdef F_SETPIPE_SZ
   // A system that allows less room (a lower pipe-max-size) keeps its default: only slower.
   static_cast<void>(fcntl(ends[0], F_SETPIPE_SZ, kPipeRoom));
@@ -619,15 +623,16 @@ bool RunCapturedProcess(const CommandLine& command, const OutputSink& sink) {
       SpawnActions actions;
       if (!actions.IntoPipe(write_end.get()) || !actions.CloseTheRest() ||
           !Spawn(command.argv, actions, pid)) {
-        return false;
+        return std::nullopt;
       }
     }
     CollectOutput(read_end.get(), pid, sink);
   }
   // The read end is closed by now, so a child still writing (after a failed read) gets
   // EPIPE and ends rather than block for ever.
-  Reap(pid);  // The exit status does not matter here; only that the child has ended.
-  return true;
+  std::optional<int> status = Reap(pid);
+  if (!status) return -1;
+  return WIFEXITED(*status) ? WEXITSTATUS(*status) : 128 + WTERMSIG(*status);
 }
 
 std::int32_t RunProcessAndWait(const CommandLine& command, int /*show_state*/) {

@@ -746,12 +746,14 @@ void CollectOutput(HANDLE pipe, HANDLE process, const OutputSink& sink) {
 
 }  // namespace
 
-bool RunCapturedProcess(const CommandLine& command, const OutputSink& sink) {
+std::optional<std::int32_t> RunCapturedProcess(const CommandLine& command,
+                                               const OutputSink& sink) {
   SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
   HANDLE read_handle = nullptr;
   HANDLE write_handle = nullptr;
   if (!CreatePipe(&read_handle, &write_handle, &attributes, kPipeBuffer)) {
-    return Failed("CreatePipe");
+    Failed("CreatePipe");
+    return std::nullopt;
   }
   Child child;
   {
@@ -761,18 +763,24 @@ bool RunCapturedProcess(const CommandLine& command, const OutputSink& sink) {
       // that only the child and its heirs hold it.
       Handle write_end(write_handle);
       if (!SetHandleInformation(write_handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT)) {
-        return Failed("SetHandleInformation");
+        Failed("SetHandleInformation");
+        return std::nullopt;
       }
-      if (!StartCaptured(command, write_handle, child.started)) return false;
+      if (!StartCaptured(command, write_handle, child.started)) return std::nullopt;
     }
     CollectOutput(read_handle, child.started.hProcess, sink);
   }
   // The read end is closed by now, so a child still writing (after a failed read) fails its
   // write and ends rather than block for ever.
+  DWORD code = 0;
   if (WaitForSingleObject(child.started.hProcess, INFINITE) == WAIT_FAILED) {
     Failed("WaitForSingleObject");  // Nothing left to wait for; the run goes on to its report.
+  } else if (!GetExitCodeProcess(child.started.hProcess, &code)) {
+    Failed("GetExitCodeProcess");
+  } else {
+    return static_cast<std::int32_t>(code);
   }
-  return true;
+  return -1;
 }
 
 std::int32_t RunProcessAndWait(const CommandLine& command, int show_state) {

@@ -8,7 +8,7 @@
 namespace tolvarine {
 
 bool RunCaptured(const std::string& command_line, const platform::OutputSink& sink) {
-  return platform::RunCapturedProcess(MakeCommandLine(command_line), sink);
+  return platform::RunCapturedProcess(MakeCommandLine(command_line), sink).has_value();
 }
 
 std::string CaptureOutput(const std::string& command_line) {

@@ -10,9 +10,7 @@
 namespace behaviour {
 namespace {
 
-const std::vector<std::string> kArgs = {"in.svg", "out.pdf"};
 const std::string kRunExe = "RunEXE={CONV} --ran\n";
-const std::string kRan = "[--ran][in.svg][out.pdf]\n";
 const std::string kDownload =
     "[Info]\nRunEXE={CONV} [{JAVAEXE}]\nJavaDownloadURL={DIR}/served.zip\n";
 
@@ -22,26 +20,27 @@ TEST(FileFaultTest, ConfigStates) {
   std::mt19937 random(8);
   std::string noise(1024 * 1024, '\0');
   for (char& byte : noise) byte = static_cast<char>(random());
+  auto config = [](const std::string& kind) { return Files{{"config.dat", kind}}; };
   RunCases({
-      {"a folder", "", kArgs, Failed(), 0, "<none>", {{"config.dat", "<dir>"}}},
-      {"a named pipe without a writer", "", kArgs, Failed(), 0, "<none>",
-       Files{{"config.dat", "<fifo>"}}, Environment(), Files(), Args(), 1, "posix"},
-      {"a dangling link", "", kArgs, Failed(), 0, "<none>", Files{{"config.dat", "<link>nothing"}},
-       Environment(), Files(), Args(), 1, "posix"},
-      {"a link to itself", "", kArgs, Failed(), 0, "<none>",
-       Files{{"config.dat", "<link>config.dat"}}, Environment(), Files(), Args(), 1, "posix"},
+      {"a folder", "", kArgs, Failed(), 0, "<none>", kSameEnv, config("<dir>")},
+      {"a named pipe without a writer", "", kArgs, Failed(), 0, "<none>", kSameEnv,
+       config("<fifo>"), kNoFiles, "posix"},
+      {"a dangling link", "", kArgs, Failed(), 0, "<none>", kSameEnv, config("<link>nothing"),
+       kNoFiles, "posix"},
+      {"a link to itself", "", kArgs, Failed(), 0, "<none>", kSameEnv, config("<link>config.dat"),
+       kNoFiles, "posix"},
       {"huge, read to its end", "[Other]\n" + filler + "[Info]\n" + filler + kRunExe, kArgs,
-       Failed(), 0, kRan, Files(), Environment(), Files(), Args(), 1, "speed"},
+       Failed(), 0, "[--ran]" + kRan, kSameEnv, kNoFiles, kNoFiles, "speed"},
       {"noise alone", noise, kArgs, Failed()},
       {"noise around the section", noise + "\n[Info]\n" + kRunExe + noise, kArgs, Failed(), 0,
-       kRan},
+       "[--ran]" + kRan},
       // The version test's "java" swaps config.dat for a folder after RunEXE was read and
       // before the download address is: every read looks at the file system again.
       {"replaced while the launcher runs", kDownload, kArgs,
        "Failed to read \"JavaDownloadURL\" value from config file.\n" + Failed(), 0,
-       "[{JAVA}][in.svg][out.pdf]\n",
-       Files{{"bin/java", "<helper>"}, {"wget", "<helper>"}, {"replacement", "<dir>"}},
+       "[{JAVA}]" + kRan,
        Environment{{"FAKE_JAVA_DO", "replace:{DIR}/replacement>{DIR}/config.dat"}},
+       Files{{"bin/java", "<helper>"}, {"wget", "<helper>"}, {"replacement", "<dir>"}},
        Files{{"WGET.txt", "<none>"}}},
   });
 }
@@ -85,26 +84,25 @@ TEST(FileFaultTest, WithoutProcTheLauncherFindsItselfByNameOrSaysItCannot) {
            {"exec bash -c 'exec -a tolvarine \"$0\" in.svg out.pdf' \"$0\"", cannot + Failed()}}) {
     fs::remove(install.File("argv.txt"));
     EXPECT_EQ(without_proc(command).out, out) << command;
-    EXPECT_EQ(ReadFile(install.File("argv.txt")), out == cannot + Failed() ? "<none>" : kRan);
+    EXPECT_EQ(ReadFile(install.File("argv.txt")),
+              out == cannot + Failed() ? "<none>" : "[--ran]" + kRan);
   }
 }
 
 TEST(FileFaultTest, TemporaryFilesFolderMissingOrAFile) {
-  const std::string ran = "[{JAVA}][in.svg][out.pdf]\n";
-  const std::map<std::string, std::string> tools = {{"bin/java", "<helper>"},
-                                                    {"wget", "<helper>"},
-                                                    {"7z", "<helper>"},
-                                                    {"a-file", "not a folder"}};
+  const Files tools = {{"bin/java", "<helper>"},
+                       {"wget", "<helper>"},
+                       {"7z", "<helper>"},
+                       {"a-file", "not a folder"}};
   auto temp = [](const std::string& folder) {
     return Environment{{"TMPDIR", folder}, {"TMP", folder}, {"TEMP", folder}};
   };
   RunCases({
-      {"missing", kDownload, kArgs,
-       "Failed to locate \"{DIR}{SEP}none{SEP}TolvarineJava.zip\" file.\n" + Failed(), 0, ran,
-       tools, temp("{DIR}{SEP}none"), Files{{"none", "<none>"}}, Args(), 1, "speed"},
-      {"a file", kDownload, kArgs,
-       "Failed to locate \"{DIR}{SEP}a-file{SEP}TolvarineJava.zip\" file.\n" + Failed(), 0, ran,
-       tools, temp("{DIR}{SEP}a-file"), Files{{"a-file", "not a folder"}}, Args(), 1, "speed"},
+      {"missing", kDownload, kArgs, Missing("{DIR}{SEP}none{SEP}TolvarineJava.zip") + Failed(), 0,
+       "[{JAVA}]" + kRan, temp("{DIR}{SEP}none"), tools, Files{{"none", "<none>"}}, "speed"},
+      {"a file", kDownload, kArgs, Missing("{DIR}{SEP}a-file{SEP}TolvarineJava.zip") + Failed(), 0,
+       "[{JAVA}]" + kRan, temp("{DIR}{SEP}a-file"), tools, Files{{"a-file", "not a folder"}},
+       "speed"},
   });
 }
 
@@ -141,7 +139,7 @@ TEST(FileFaultTest, ConfigTheUserMayNotRead) {
   EXPECT_EQ(ReadFile(install.File("records/argv.txt")), "<none>");
   fs::permissions(install.File("config.dat"), fs::perms::others_read, fs::perm_options::add);
   EXPECT_EQ(RunAsNobody(install, options).out, Failed());
-  EXPECT_EQ(ReadFile(install.File("records/argv.txt")), kRan);
+  EXPECT_EQ(ReadFile(install.File("records/argv.txt")), "[--ran]" + kRan);
 }
 
 // Without TMPDIR the runtime goes to /tmp/tolvarine-UID, which must be the user's alone.
@@ -192,27 +190,21 @@ TEST(FileFaultTest, RefusedWritesNeverChangeTheFilesLength) {
   const std::string content =
       "%PDF-1.4\n" + std::string(100000, 'z') + "\n<< /Producer " + kConverterText + " >>\n%%EOF\n";
   const std::size_t at = content.find(kConverterText);
-  auto partly = [&](std::size_t limit) {
-    std::string result = content;
-    return result.replace(at, limit - at, kProductText.substr(0, limit - at));
-  };
-  const std::string ran = "[in.svg][out.pdf]\n";
-  const std::map<std::string, std::string> before = {{"work/out.pdf", content}};
-  const Environment touch = {{"FAKE_CONV_DO", "touch:out.pdf"}};
-  auto limit = [](std::size_t bytes) {
-    return std::vector<std::string>{"fsize=" + std::to_string(bytes)};
-  };
-  const std::string conv = "[Info]\nRunEXE={CONV}\n";
+  std::string partly = content;
+  partly.replace(at, 10, kProductText.substr(0, 10));
+  const Files before = {{"work/out.pdf", content}};
+  const Environment touch = Does("touch:out.pdf");
+  auto limit = [](std::size_t bytes) { return Args{"fsize=" + std::to_string(bytes)}; };
   // The limit falls before the text (the write fails at once) or inside it (it stops part-way,
   // as on a disk that fills up meanwhile).
   RunCases({
-      {"limit before the text", conv, kArgs, Created(), 1, ran, before, touch,
-       Files{{"work/out.pdf", content}}, limit(at), 1, "posix"},
-      {"limit inside the text", conv, kArgs, Created(), 1, ran, before, touch,
-       Files{{"work/out.pdf", partly(at + 10)}}, limit(at + 10), 1, "posix"},
-      {"the reason under -debug", conv, Args{"-debug", "in.svg", "out.pdf"},
-       "[Cmd] \"in.svg\" \"out.pdf\"\n" + Created() + "[Debug] pwrite: File too large\n", 1, ran,
-       before, touch, Files{{"work/out.pdf", content}}, limit(at), 1, "posix"},
+      {"limit before the text", kConv, kArgs, Created(), 1, kRan, touch, before, before, "posix",
+       limit(at)},
+      {"limit inside the text", kConv, kArgs, Created(), 1, kRan, touch, before,
+       Files{{"work/out.pdf", partly}}, "posix", limit(at + 10)},
+      {"the reason under -debug", kConv, Args{"-debug", "in.svg", "out.pdf"},
+       "[Cmd] \"in.svg\" \"out.pdf\"\n" + Created() + "[Debug] pwrite: File too large\n", 1, kRan,
+       touch, before, before, "posix", limit(at)},
   });
 }
 

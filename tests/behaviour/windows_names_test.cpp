@@ -12,85 +12,48 @@ const std::string kSmile = "\xF0\x9F\x98\x80";
 
 TEST(WindowsNamesTest, NamesOutsideTheCodePage) {
   const std::string output = kE + kZhe + "out.pdf";
-  // Written to a file, the launcher's own line is in the ANSI code page, where "Ж" is a "?".
-  RunCases({{"arguments, output, installation folder and PATH",
-             "[Info]\nRunEXE={CONV}\n",
-             {kE, kZhe, kSmile, output},
-             Framed("{DIR}\\;{DIR}\\;{DIR}\\tools " + kZhe + ";C:\\windows\n") +
-                 "[OK] Create \"\xE9?out.pdf\" file successful.\n",
-             1,
-             "[" + kE + "][" + kZhe + "][" + kSmile + "][" + output + "]\n",
-             {{"tools " + kZhe, "<dir>"}},
-             {{"PATH", "{DIR}\\tools " + kZhe + ";C:\\windows"},
-              {"FAKE_CONV_DO", "path|out:\\n|write:" + output + "=%PDF-1.4"}},
-             {},
-             {},
-             1,
-             "windows"},
-            // config.dat is ANSI text: its "\xE9" is the code page's "é".
-            {"an ANSI byte in config.dat",
-             "[Info]\nRunEXE={CONV} caf\xE9\n",
-             {"out.pdf"},
-             Failed(),
-             0,
-             "[caf" + kE + "][out.pdf]\n",
-             {},
-             {},
-             {},
-             {},
-             1,
-             "windows"}},
-           "inst " + kZhe + kE);
+  // Written into a pipe, the launcher's own line is in the ANSI code page, where "Ж" is a "?".
+  RunCases(
+      {{"arguments, output, installation folder and PATH", kConv, Args{kE, kZhe, kSmile, output},
+        Framed("{DIR}\\;{DIR}\\;{DIR}\\tools " + kZhe + ";C:\\windows\n") +
+            "[OK] Create \"\xE9?out.pdf\" file successful.\n",
+        1, "[" + kE + "][" + kZhe + "][" + kSmile + "][" + output + "]\n",
+        Environment{{"PATH", "{DIR}\\tools " + kZhe + ";C:\\windows"},
+                    {"FAKE_CONV_DO", "path|out:\\n|write:" + output + "=%PDF-1.4"}},
+        Files{{"tools " + kZhe, "<dir>"}}, kNoFiles, "windows"},
+       // config.dat is ANSI text: its "\xE9" is the code page's "é".
+       {"an ANSI byte in config.dat", "[Info]\nRunEXE={CONV} caf\xE9\n", Args{"out.pdf"}, Failed(),
+        0, "[caf" + kE + "][out.pdf]\n", kSameEnv, kNoFiles, kNoFiles, "windows"}},
+      "inst " + kZhe + kE);
 }
 
 TEST(WindowsNamesTest, ProgramsNamedWithoutAFolderNeverComeFromTheCurrentFolder) {
   // Planted in the folder the user works in: a "java" that passes the version test, and a
   // converter that cannot start.
-  const std::string list = IsWindowsBuild() ? ";" : ":";
-  RunCases({{"converter and Java by bare names",
-             "[Info]\nRunEXE=conv{EXE} [{JAVAEXE}]\n",
-             {"in.svg", "out.pdf"},
-             Missing("{DIR}{SEP}wget{EXE}") + Failed(),
-             0,
-             "[{JAVA}][in.svg][out.pdf]\n",
-             {{"work/java", "<helper>"}, {"work/conv{EXE}", "planted"}, {"tools/conv", "<helper>"}},
-             {{"PATH", "{DIR}{SEP}tools" + list + (IsWindowsBuild() ? "C:\\windows" : "/usr/bin")},
-              {"FAKE_JAVA_DO", "out:Java(TM) SE Runtime Environment"}},
-             {{"JAVA.txt", "<none>"}}}});
+  const std::string path = IsWindowsBuild() ? "{DIR}\\tools;C:\\windows" : "{DIR}/tools:/usr/bin";
+  RunCases(
+      {{"converter and Java by bare names", "[Info]\nRunEXE=conv{EXE} [{JAVAEXE}]\n", kArgs,
+        Missing("{DIR}{SEP}wget{EXE}") + Failed(), 0, "[{JAVA}]" + kRan,
+        Environment{{"PATH", path}, {"FAKE_JAVA_DO", "out:Java(TM) SE Runtime Environment"}},
+        Files{{"work/java", "<helper>"}, {"work/conv{EXE}", "planted"}, {"tools/conv", "<helper>"}},
+        Files{{"JAVA.txt", "<none>"}}}});
 }
 
 TEST(WindowsNamesTest, BatchFileConverterGetsItsArgumentsOrNothingRuns) {
+  const std::string config = "[Info]\nRunEXE=conv.bat\n";
   const Files files = {
       {"conv.bat", "@echo off\r\n\"%~dp0conv.exe\" %*\r\n"},
-      {"work/conv.bat", "@echo off\r\necho PLANTED\r\n"}};  // where cmd.exe looks first
-  std::vector<Case> rows = {{"safe arguments",
-                             "[Info]\nRunEXE=conv.bat\n",
-                             {"a b", "c&d", "e^f|g<h>", "out.pdf"},
-                             Failed(),
-                             0,
-                             "[a b][c&d][e^f|g<h>][out.pdf]\n",
-                             files,
-                             {},
-                             {},
-                             {},
-                             1,
-                             "windows"}};
+      {"work/conv.bat", "@echo off\r\necho PLANTED\r\n"}};  // cmd.exe looks here first
+  std::vector<Case> rows = {{"safe arguments", config, Args{"a b", "c&d", "e^f|g<h>", "out.pdf"},
+                             Failed(), 0, "[a b][c&d][e^f|g<h>][out.pdf]\n", kSameEnv, files,
+                             kNoFiles, "windows"}};
   for (std::string arg : {"x\" & echo INJECTED & \"", "100%PATH%", "two\nlines"}) {
-    rows.push_back({"unsafe argument",
-                    "[Info]\nRunEXE=conv.bat\n",
-                    {arg, "out.pdf"},
+    rows.push_back({"unsafe argument", config, Args{arg, "out.pdf"},
                     "[Error] The argument [" + arg +
-                        "] cannot be passed safely to the batch file "
-                        "\"conv.bat\": nothing was run.\n" +
+                        "] cannot be passed safely to the batch file \"conv.bat\": nothing was "
+                        "run.\n" +
                         Failed(),
-                    0,
-                    "<none>",
-                    files,
-                    {},
-                    {},
-                    {},
-                    1,
-                    "windows"});
+                    0, "<none>", kSameEnv, files, kNoFiles, "windows"});
   }
   RunCases(rows);
 }

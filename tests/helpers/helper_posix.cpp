@@ -28,7 +28,7 @@ bool StartHolder(const std::string& program, const std::string& mode, const std:
 namespace {
 
 // One limit: fsize=BYTES (writes past it fail with EFBIG, SIGXFSZ ignored), memory=BYTES (the
-// address space), uid=N (that user and group; root only), sigchld=ignore, stdout=closed (a pipe
+// address space), stdin=FILE, uid=N (that user and group; root only), sigchld=ignore, stdout=closed (a pipe
 // nobody reads any more, SIGPIPE at its default). False when it is not a limit or fails.
 bool SetLimit(const char* setting) {
   auto number = [&](std::size_t at) { return std::strtoull(setting + at, nullptr, 10); };
@@ -43,6 +43,10 @@ bool SetLimit(const char* setting) {
   if (std::strncmp(setting, "uid=", 4) == 0) {
     auto id = static_cast<uid_t>(number(4));
     return setgroups(0, nullptr) == 0 && setgid(id) == 0 && setuid(id) == 0;
+  }
+  if (std::strncmp(setting, "stdin=", 6) == 0) {
+    int fd = open(setting + 6, O_RDONLY);
+    return fd >= 0 && dup2(fd, 0) == 0;
   }
   if (std::strcmp(setting, "sigchld=ignore") == 0) return signal(SIGCHLD, SIG_IGN) != SIG_ERR;
   if (std::strcmp(setting, "stdout=closed") == 0) {

@@ -3,24 +3,31 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <fstream>
-#include <iostream>
+#include <mutex>
 #include <random>
 #include <sstream>
+#include <thread>
+
+#include "platform/platform.h"
+#include "process/command_line.h"
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace testing_support {
+
+namespace platform = tolvarine::platform;
 
 TempDir::TempDir(const fs::path& base) {
   static std::atomic<unsigned> counter{0};
   std::random_device random;
-  for (;;) {
+  std::error_code error;
+  do {
     std::ostringstream name;
     name << "tolvarine-test-" << std::hex << random() << '-' << counter++;
     path_ = base / name.str();
-    std::error_code error;
-    if (fs::create_directory(path_, error)) break;
-  }
+  } while (!fs::create_directory(path_, error));
   // The canonical form, so that paths the launcher reports of itself compare equal.
   path_ = fs::canonical(path_);
 }
@@ -36,21 +43,70 @@ TempDir::~TempDir() {
   fs::remove_all(path_, error);
 }
 
-std::vector<ProgramResult> RunTogether(const std::vector<std::vector<std::string>>& argvs,
-                                       const RunOptions& options) {
-  TempDir capture;
-  std::vector<StartedProgram> started;
-  for (std::size_t i = 0; i < argvs.size(); ++i) {
-    std::string index = std::to_string(i);
-    started.push_back(
-        StartProgram(argvs[i], options, capture / ("out" + index), capture / ("err" + index)));
+namespace {
+
+// Sets a variable, or removes it (on Windows: empties it).
+void SetVariable(const std::string& name, const std::optional<std::string>& value) {
+#ifndef _WIN32
+  if (!value) {
+    unsetenv(name.c_str());
+    return;
   }
-  std::vector<ProgramResult> results(started.size());
-  for (std::size_t i = 0; i < started.size(); ++i) {
-    if (started[i] == -1) continue;
-    results[i].exit_code = WaitForProgram(started[i]);
-    results[i].out = ReadFile(capture / ("out" + std::to_string(i)));
-    results[i].err = ReadFile(capture / ("err" + std::to_string(i)));
+#endif
+  platform::WriteEnvironmentVariable(name, value.value_or(""));
+}
+
+// The runs' environment and current folder, put back as they were afterwards.
+class Settings {
+ public:
+  explicit Settings(const RunOptions& options) : folder_(fs::current_path()) {
+    for (const auto& [name, value] : options.environment) {
+      before_[name] = platform::ReadEnvironmentVariable(name);
+      SetVariable(name, value);
+    }
+    if (!options.working_directory.empty()) fs::current_path(fs::u8path(options.working_directory));
+  }
+  ~Settings() {
+    for (const auto& [name, value] : before_) SetVariable(name, value);
+    fs::current_path(folder_);
+  }
+
+ private:
+  fs::path folder_;
+  Environment before_;
+};
+
+// A path of the build tree as this platform names it (Wine shows "/" as drive Z:).
+std::string HostPath(std::string path) {
+  if (!IsWindowsBuild() || path.empty() || path[0] != '/') return path;
+  for (char& c : path) c = c == '/' ? '\\' : c;
+  return "Z:" + path;
+}
+
+}  // namespace
+
+std::vector<ProgramResult> RunTogether(const std::vector<std::vector<std::string>>& argvs,
+                                       const RunOptions& options, const Watch& watch) {
+  Settings settings(options);
+  std::vector<ProgramResult> results(argvs.size());
+  std::mutex mutex;
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < argvs.size(); ++i) {
+    threads.emplace_back([&, i] {
+      platform::CommandLine command{"", argvs[i]};
+      for (const std::string& arg : argvs[i]) command.text += tolvarine::QuoteArgument(arg) + " ";
+      std::optional<std::int32_t> code =
+          platform::RunCapturedProcess(command, [&](std::string_view piece) {
+            std::lock_guard<std::mutex> lock(mutex);
+            results[i].out += piece;
+            if (watch) watch(results[i].out);
+          });
+      results[i].exit_code = code.value_or(-1000);
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (std::size_t i = 0; i < argvs.size(); ++i) {
+    EXPECT_NE(results[i].exit_code, -1000) << "cannot start " << argvs[i][0];
   }
   return results;
 }
@@ -59,13 +115,23 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions&
   return RunTogether({argv}, options).front();
 }
 
+bool IsWindowsBuild() { return platform::kPathSeparator == '\\'; }
+
+bool RunsAsSuperuser() {
+#ifdef _WIN32
+  return false;
+#else
+  return geteuid() == 0;
+#endif
+}
+
 std::string Exe() { return IsWindowsBuild() ? ".exe" : ""; }
 std::string Sep() { return IsWindowsBuild() ? "\\" : "/"; }
-std::string Helper() { return HostPath(std::string(HELPER_PROGRAM)); }
+std::string Helper() { return HostPath(HELPER_PROGRAM); }
 
 bool UnderMemcheck() {
-  const char* setting = std::getenv("TOLVARINE_TEST_VALGRIND");
-  return !IsWindowsBuild() && setting != nullptr && *setting != '\0';
+  return !IsWindowsBuild() &&
+         !platform::ReadEnvironmentVariable("TOLVARINE_TEST_VALGRIND").value_or("").empty();
 }
 
 bool UnderSanitizer() { return SANITIZED_BUILD; }
@@ -81,8 +147,8 @@ std::string ConsoleText(const std::string& text) {
 
 void WriteFile(const std::string& path, const std::string& content) {
   std::ofstream file(fs::u8path(path), std::ios::binary | std::ios::trunc);
-  file.write(content.data(), static_cast<std::streamsize>(content.size()));
-  if (!file) ADD_FAILURE() << "cannot write " << path;
+  if (!file.write(content.data(), static_cast<std::streamsize>(content.size())))
+    ADD_FAILURE() << "cannot write " << path;
 }
 
 std::string ReadFile(const std::string& path) {
@@ -121,9 +187,14 @@ std::vector<std::string> Installation::Command(const std::vector<std::string>& a
   std::vector<std::string> argv;
   if (UnderMemcheck()) {
     // Only the launcher is checked: its children run as they are.
-    argv = {"/usr/bin/valgrind",   "--tool=memcheck",   "-q",
-            "--error-exitcode=99", "--leak-check=full", "--errors-for-leak-kinds=definite",
-            "--trace-children=no"};
+    argv = {"/usr/bin/valgrind",
+            "--tool=memcheck",
+            "-q",
+            "--error-exitcode=99",
+            "--leak-check=full",
+            "--errors-for-leak-kinds=definite",
+            "--trace-children=no",
+            "--log-file=" + (temp_.path() / "memcheck.log").string()};
   }
   argv.push_back(launcher());
   argv.insert(argv.end(), args.begin(), args.end());
@@ -132,22 +203,8 @@ std::vector<std::string> Installation::Command(const std::vector<std::string>& a
 
 ProgramResult Installation::Run(const std::vector<std::string>& args, RunOptions options) const {
   if (options.working_directory.empty()) options.working_directory = work();
-  return CheckedByMemcheck(RunProgram(Command(args), options));
-}
-
-ProgramResult CheckedByMemcheck(ProgramResult result) {
-  if (!UnderMemcheck()) return result;
-  EXPECT_NE(result.exit_code, 99) << "memcheck found errors:\n" << result.err;
-  // Valgrind's own notices ("--PID-- WARNING: ...") are not the launcher's output.
-  std::istringstream lines(result.err);
-  std::string kept;
-  for (std::string line; std::getline(lines, line);) {
-    std::size_t end = line.find("-- ", 2);
-    bool notice = line.rfind("--", 0) == 0 && end != std::string::npos &&
-                  line.find_first_not_of("0123456789", 2) == end;
-    if (!notice) kept += line + "\n";
-  }
-  result.err = kept;
+  ProgramResult result = RunProgram(Command(args), options);
+  EXPECT_NE(result.exit_code, 99) << ReadFile((temp_.path() / "memcheck.log").string());
   return result;
 }
 

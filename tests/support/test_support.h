@@ -2,8 +2,8 @@
 #ifndef TOLVARINE_TESTS_SUPPORT_TEST_SUPPORT_H_
 #define TOLVARINE_TESTS_SUPPORT_TEST_SUPPORT_H_
 
-#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -17,57 +17,42 @@ namespace fs = std::filesystem;
 /// when it failed.
 class TempDir {
  public:
-  /// In the system's temp folder, or in `base`.
   explicit TempDir(const fs::path& base = fs::temp_directory_path());
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   ~TempDir();
   const fs::path& path() const { return path_; }
-  /// A path below the folder.
-  std::string operator/(const std::string& name) const {
-    return (path_ / fs::u8path(name)).u8string();
-  }
 
  private:
   fs::path path_;
 };
 
-/// Variables to set (a value) or remove (nothing) in a child's environment.
+/// Variables to set (a value) or remove (nothing) for a run.
 using Environment = std::map<std::string, std::optional<std::string>>;
 
 struct RunOptions {
-  std::string working_directory;  // empty: the test's own
+  std::string working_directory;  // empty: the tests' own
   Environment environment;
-  std::string input = {};  // a file for standard input; empty: the null device
 };
 
 struct ProgramResult {
   int exit_code = -1;  // a signal on POSIX gives 128 + its number
-  std::string out;
-  std::string err;
+  std::string out;     // standard output and standard error, as they came
 };
 
-/// A program that StartProgram started (its process id or handle), or -1.
-using StartedProgram = std::intptr_t;
+/// Sees a program's whole output so far each time more of it comes.
+using Watch = std::function<void(const std::string& out)>;
 
-/// Starts a program (argument 0 names it) with its two output streams into the given files.
-StartedProgram StartProgram(const std::vector<std::string>& argv, const RunOptions& options,
-                            const std::string& out_path, const std::string& err_path);
-/// Waits for a started program to end; its exit code (on POSIX, 128 + a signal's number).
-int WaitForProgram(StartedProgram program);
-/// Starts all the programs at once, then waits for every one; what each wrote and its status.
+/// Runs the programs at once (argument 0 names each, with its folder), through the launcher's
+/// own captured run, and waits for every one.
 std::vector<ProgramResult> RunTogether(const std::vector<std::vector<std::string>>& argvs,
-                                       const RunOptions& options = {});
+                                       const RunOptions& options = {}, const Watch& watch = {});
 ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
 
 /// True in the Windows build (run under Wine).
 bool IsWindowsBuild();
-/// The process id of the tests themselves: a process that is surely running.
-unsigned long OwnProcessId();
 /// True when the tests run with the POSIX superuser's rights (never on Windows).
 bool RunsAsSuperuser();
-/// A path of the build tree as this platform names it (Wine shows "/" as drive Z:).
-std::string HostPath(const std::string& build_path);
 /// "" or ".exe".
 std::string Exe();
 /// The separator the launcher's platform puts in paths ("/" or "\\").
@@ -79,8 +64,7 @@ std::string Helper();
 bool UnderMemcheck();
 /// True in the AddressSanitizer build, whose programs need far more address space.
 bool UnderSanitizer();
-/// What the launcher prints for `text` in text mode: a line feed becomes CR LF on Windows
-/// (where it has no CR before it already).
+/// What the launcher prints for `text`: a line feed becomes CR LF on Windows (text mode).
 std::string ConsoleText(const std::string& text);
 
 /// Paths in the tests are UTF-8 texts, as the launcher keeps them on every platform.
@@ -109,18 +93,15 @@ class Installation {
   /// Writes config.dat: "[Info]", RunEXE with the helper copied in as "conv" followed by
   /// `run_exe_tail`, then `more` (lines that end in CR LF).
   void UseConverter(const std::string& run_exe_tail = "", const std::string& more = "") const;
-  /// The launcher's command (under memcheck when asked) with `args`, from the work folder.
+  /// The launcher's command (under memcheck when asked) with `args`.
   std::vector<std::string> Command(const std::vector<std::string>& args) const;
+  /// Runs the launcher from the work folder; under memcheck a memory error fails the test.
   ProgramResult Run(const std::vector<std::string>& args, RunOptions options = {}) const;
 
  private:
   TempDir temp_;
   fs::path dir_;
 };
-
-/// Checks a launcher run: memcheck's verdict when it ran under memcheck, and takes valgrind's
-/// own notices out of standard error.
-ProgramResult CheckedByMemcheck(ProgramResult result);
 
 }  // namespace testing_support
 
