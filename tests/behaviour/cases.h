@@ -1,23 +1,94 @@
-// One launcher run as a row of a table: config.dat, the arguments, then what the user sees
-// (both streams) and the status, what the fake converter recorded, the environment, the files
-// before and after, and where the row runs. Texts may hold {CONV} (the converter, as config.dat
-// names it), {DIR} (the installation), {TMP} (its temporary-files folder), {SEP}, {EXE} and
-// {JAVA} (the Java program's default name); config.dat's line feeds are written as CR LF.
+// What the behaviour tests share: temp folders and installations, running programs through the
+// launcher's own captured run, and one launcher run as a row of a table.
 #ifndef TOLVARINE_TESTS_BEHAVIOUR_CASES_H_
 #define TOLVARINE_TESTS_BEHAVIOUR_CASES_H_
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <filesystem>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "support/test_support.h"
-
 namespace behaviour {
 
-using namespace testing_support;  // NOLINT: the tests' own vocabulary
+namespace fs = std::filesystem;
+
+/// Variables to set (a value) or remove (nothing) for a run.
+using Environment = std::map<std::string, std::optional<std::string>>;
+
+struct RunOptions {
+  std::string working_directory;  // empty: the tests' own
+  Environment environment;
+};
+
+struct ProgramResult {
+  int exit_code = -1;  // a signal on POSIX gives 128 + its number
+  std::string out;     // standard output and standard error, as they came
+};
+
+/// Sees a program's whole output so far each time more of it comes.
+using Watch = std::function<void(const std::string& out)>;
+
+/// Runs the programs at once (argument 0 names each, with its folder), through the launcher's
+/// own captured run, and waits for every one.
+std::vector<ProgramResult> RunTogether(const std::vector<std::vector<std::string>>& argvs,
+                                       const RunOptions& options = {}, const Watch& watch = {});
+ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
+
+bool IsWindowsBuild();   // run under Wine
+bool RunsAsSuperuser();  // POSIX's root; never on Windows
+std::string Exe();       // "" or ".exe"
+std::string Sep();       // "/" or "\\"
+std::string Helper();    // the multi-call helper program of this build
+/// True when the launcher's runs go through valgrind's memcheck (TOLVARINE_TEST_VALGRIND set,
+/// POSIX only).
+bool UnderMemcheck();
+/// True in the AddressSanitizer build, whose programs need far more address space.
+bool UnderSanitizer();
+/// What the launcher prints for `text`: a line feed becomes CR LF on Windows (text mode).
+std::string ConsoleText(const std::string& text);
+
+/// Paths in the tests are UTF-8 texts, as the launcher keeps them on every platform.
+void WriteFile(const std::string& path, const std::string& content);
+/// The file's bytes, or "<none>" when it cannot be read.
+std::string ReadFile(const std::string& path);
+
+/// An installation in a fresh temp folder (or a sub-folder of it named `folder_name`): the
+/// launcher copied in, and a "work" folder for the runs' current folder. The temp folder is
+/// removed when the test passed, kept (its path printed) when it failed.
+class Installation {
+ public:
+  explicit Installation(const std::string& folder_name = "",
+                        const fs::path& base = fs::temp_directory_path());
+  Installation(const Installation&) = delete;
+  Installation& operator=(const Installation&) = delete;
+  ~Installation();
+  const fs::path& root() const { return root_; }
+  std::string dir() const { return dir_.u8string(); }
+  std::string launcher() const { return File("tolvarine" + Exe()); }
+  std::string work() const { return File("work"); }
+  std::string File(const std::string& relative) const {
+    return (dir_ / fs::u8path(relative)).u8string();
+  }
+  /// Writes a file below the installation, making its folders.
+  void Write(const std::string& relative, const std::string& content) const;
+  /// Copies the helper in as `relative` + Exe(); what it does follows from that name.
+  void AddHelper(const std::string& relative) const;
+  /// Writes config.dat: "[Info]", RunEXE with the helper copied in as "conv" followed by
+  /// `run_exe_tail`, then `more` (lines that end in CR LF).
+  void UseConverter(const std::string& run_exe_tail = "", const std::string& more = "") const;
+  /// The launcher's command (under memcheck when asked) with `args`.
+  std::vector<std::string> Command(const std::vector<std::string>& args) const;
+  /// Runs the launcher from the work folder; under memcheck a memory error fails the test.
+  ProgramResult Run(const std::vector<std::string>& args, RunOptions options = {}) const;
+
+ private:
+  fs::path root_;
+  fs::path dir_;
+};
 
 inline std::string Failed(const std::string& name = "out.pdf") {
   return "[Error] Failed to create \"" + name + "\" file.\n";
@@ -61,112 +132,19 @@ struct Case {
   /// Files after: path -> content ("<none>": missing, '*': any characters within a line); a
   /// path ending in "/" gives the names in that folder, sorted, each followed by a space.
   Files after = {};
-  std::string only = "";  // any of "posix", "windows", "speed" (not under memcheck), "root"
+  std::string only = "";  // any of "posix", "windows", "speed" (not under memcheck)
   Args through = {};      // run under the helper's limits (POSIX), not memcheck
   int runs = 1;           // the same run again; the last one is checked
 };
 
-inline std::string Expand(std::string text, const Installation& install) {
-  const std::pair<std::string, std::string> tokens[] = {
-      {"{CONV}", "[{EXEDIR}" + Sep() + "conv" + Exe() + "]"},
-      {"{DIR}", install.dir()},
-      {"{TMP}", install.File("tmp")},
-      {"{SEP}", Sep()},
-      {"{EXE}", Exe()},
-      {"{JAVA}", IsWindowsBuild() ? "javaw.exe" : "java"}};
-  for (const auto& [token, value] : tokens) {
-    for (std::size_t at = 0; (at = text.find(token, at)) != std::string::npos; at += value.size())
-      text.replace(at, token.size(), value);
-  }
-  return text;
-}
-
-inline std::string Listing(const std::string& folder) {
-  std::vector<std::string> names;
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(fs::u8path(folder), error))
-    names.push_back(entry.path().filename().u8string());
-  std::sort(names.begin(), names.end());
-  std::string text;
-  for (const std::string& name : names) text += name + " ";
-  return text;
-}
-
-/// True when `text` matches `pattern`, where '*' stands for any run of characters but '\n'.
-inline bool Matches(const std::string& text, const std::string& pattern) {
-  std::size_t star = pattern.find('*');
-  if (star == std::string::npos) return text == pattern;
-  if (text.compare(0, star, pattern, 0, star) != 0) return false;
-  for (std::size_t at = star; at <= text.size(); ++at) {
-    if (Matches(text.substr(at), pattern.substr(star + 1))) return true;
-    if (at < text.size() && text[at] == '\n') break;
-  }
-  return false;
-}
-
-inline bool Skipped(const Case& row) {
-  auto has = [&](const char* word) { return row.only.find(word) != std::string::npos; };
-  return (has("posix") && IsWindowsBuild()) || (has("windows") && !IsWindowsBuild()) ||
-         ((has("speed") || !row.through.empty()) && UnderMemcheck()) ||
-         (has("root") && !RunsAsSuperuser());
-}
-
-inline void MakeFile(const Installation& install, const std::string& path,
-                     const std::string& content) {
-  if (content == "<dir>")
-    fs::create_directories(fs::u8path(install.File(path)));
-  else if (content == "<helper>")
-    install.AddHelper(path);
-  else if (content == "<fifo>")
-    RunProgram({"/usr/bin/mkfifo", install.File(path)});
-  else if (content.rfind("<link>", 0) == 0)
-    fs::create_symlink(content.substr(6), install.File(path));
-  else
-    install.Write(path, content);
-}
-
-/// Runs every row in an installation of its own (named `folder`) and checks it.
-inline void RunCases(const std::vector<Case>& rows, const std::string& folder = "") {
-  for (const Case& row : rows) {
-    if (Skipped(row)) continue;
-    SCOPED_TRACE(row.what);
-    Installation install(folder);
-    fs::create_directories(fs::u8path(install.File("tmp")));
-    auto x = [&](const std::string& text) { return Expand(text, install); };
-    RunOptions options{install.work(), {}};
-    for (const char* name : {"CONV", "JAVA", "WGET", "7Z"})
-      options.environment[std::string("FAKE_") + name + "_RECORD"] =
-          install.File(name + std::string(".txt"));
-    for (const char* name : {"TMPDIR", "TMP", "TEMP"})
-      options.environment[name] = install.File("tmp");
-    for (const auto& [name, value] : row.env) options.environment[name] = value ? x(*value) : value;
-    install.AddHelper("conv");
-    std::string config;
-    for (char c : x(row.config)) config += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    if (!config.empty()) install.Write("config.dat", config);
-    for (const auto& [path, content] : row.before) MakeFile(install, x(path), x(content));
-    std::vector<std::string> args;
-    for (const std::string& arg : row.args) args.push_back(x(arg));
-    std::vector<std::string> command = {Helper(), "restricted"};
-    for (const std::string& setting : row.through) command.push_back(x(setting));
-    command.push_back(install.launcher());
-    command.insert(command.end(), args.begin(), args.end());
-    ProgramResult result;
-    for (int run = 0; run < row.runs; ++run)
-      result = row.through.empty() ? install.Run(args, options) : RunProgram(command, options);
-    EXPECT_TRUE(result.out == ConsoleText(x(row.out)))
-        << "output (" << result.out.size() << " bytes):\n"
-        << result.out.substr(0, 2000);
-    EXPECT_EQ(result.exit_code, row.status);
-    EXPECT_EQ(ReadFile(install.File("CONV.txt")), x(row.ran));
-    for (const auto& [path, content] : row.after) {
-      std::string name = x(path);
-      std::string found =
-          name.back() == '/' ? Listing(install.File(name)) : ReadFile(install.File(name));
-      EXPECT_PRED2(Matches, found, x(content)) << path;
-    }
-  }
-}
+/// Texts may hold {CONV} (the converter, as config.dat names it), {DIR} (the installation),
+/// {TMP} (its temporary-files folder), {SEP}, {EXE} and {JAVA} (the Java program's default name).
+std::string Expand(std::string text, const Installation& install);
+/// The names in a folder, sorted, each followed by a space.
+std::string Listing(const std::string& folder);
+/// Runs every row in an installation of its own (named `folder`) and checks it; config.dat's
+/// line feeds are written as CR LF.
+void RunCases(const std::vector<Case>& rows, const std::string& folder = "");
 
 }  // namespace behaviour
 

@@ -109,12 +109,11 @@ TEST(FileFaultTest, TemporaryFilesFolderMissingOrAFile) {
 // Runs as the user "nobody" need the installation open to it and a record it may write; false
 // when a folder above the temp folder is closed to others.
 bool OpenToNobody(Installation& install, RunOptions& options) {
-  for (fs::path up = install.temp().path().parent_path(); up != up.root_path();
-       up = up.parent_path()) {
+  for (fs::path up = install.root().parent_path(); up != up.root_path(); up = up.parent_path()) {
     if ((fs::status(up).permissions() & fs::perms::others_exec) == fs::perms::none) return false;
   }
   for (const fs::path& folder :
-       {install.temp().path(), fs::path(install.dir()), fs::path(install.work())}) {
+       {install.root(), fs::path(install.dir()), fs::path(install.work())}) {
     fs::permissions(folder, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
   }
   fs::create_directory(install.File("records"));

@@ -114,7 +114,6 @@ TEST(JavaDownloadTest, LaunchersRacing) {
   RunOptions options{install.work(), {{"FAKE_CONV_RECORD", install.File("CONV.txt")}}};
   for (const char* name : {"TMPDIR", "TMP", "TEMP"})
     options.environment[name] = install.File("tmp");
-  fs::create_directories(install.File("tmp"));
   std::string expected;
   for (const ProgramResult& result : RunTogether(std::vector(8, install.Command(kArgs)), options)) {
     EXPECT_EQ(result.out, ConsoleText(Failed()));

@@ -59,26 +59,26 @@ TEST(WindowsNamesTest, BatchFileConverterGetsItsArgumentsOrNothingRuns) {
 }
 
 TEST(WindowsNamesTest, StartsThatFailShowTheirReasonUnderDebug) {
-  if (!IsWindowsBuild()) GTEST_SKIP() << "the POSIX build's reasons come from its own calls";
-  for (const auto& [run_exe, argument, reason] :
-       std::vector<std::tuple<std::string, std::string, std::string>>{
-           {"[{EXEDIR}\\missing.exe]", "x", "[Debug] CreateProcessW: "},
-           {"missing.exe", "x", "[Debug] CreateProcessW: \"missing.exe\" is in neither"},
-           // The launcher's own command line fits; the converter's, with the template's text in
-           // front of the same argument, does not.
-           {"[{EXEDIR}\\conv.exe] " + std::string(2900, 't'), std::string(30000, 'a'),
-            "[Debug] CreateProcessW: the command line has "}}) {
-    SCOPED_TRACE(run_exe);
-    Installation install;
-    install.AddHelper("conv");
-    install.Write("config.dat", "[Info]\r\nRunEXE=" + run_exe + "\r\n");
-    ProgramResult result =
-        install.Run({"-debug", argument, "out.pdf"},
-                    {install.work(), {{"FAKE_CONV_RECORD", install.File("argv.txt")}}});
-    EXPECT_NE(result.out.find(reason), std::string::npos) << result.out.substr(0, 500);
-    EXPECT_NE(result.out.find(ConsoleText(Failed())), std::string::npos);
-    EXPECT_EQ(ReadFile(install.File("argv.txt")), "<none>");
-  }
+  // The launcher's own command line fits; the converter's, with the template's text in front
+  // of the same argument, does not.
+  const std::string arg(30000, 'a');
+  auto row = [](const char* what, const std::string& run_exe, const std::string& arg,
+                const std::string& reason) {
+    return Case{
+        what,
+        "[Info]\nRunEXE=" + run_exe + "\n",
+        Args{"-debug", arg, "out.pdf"},
+        "[Cmd] \"" + arg + "\" \"out.pdf\"\n[Debug] CreateProcessW: " + reason + "*\n" + Failed(),
+        0,
+        "<none>",
+        kSameEnv,
+        kNoFiles,
+        kNoFiles,
+        "windows"};
+  };
+  RunCases({row("not there", "[{EXEDIR}\\missing.exe]", "x", ""),
+            row("not found", "missing.exe", "x", "\"missing.exe\" is in neither"),
+            row("too long", "{CONV} " + std::string(2900, 't'), arg, "the command line has ")});
 }
 
 }  // namespace

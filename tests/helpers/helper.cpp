@@ -7,7 +7,10 @@
 //                         =half makes the folder and exits 2, =killed makes the folder and one
 //                         file then is killed, =warn unpacks all and exits 1
 //   java ARGS             runs FAKE_JAVA_DO
-//   helper restricted SETTING PROGRAM ARGS  runs PROGRAM under a system limit (POSIX)
+//   helper restricted SETTING PROGRAM ARGS  runs PROGRAM under a system limit (POSIX): fsize=BYTES
+//                         (writes past it fail, SIGXFSZ ignored), memory=BYTES (address space),
+//                         stdin=FILE, uid=N (that user and group; root only), sigchld=ignore,
+//                         stdout=closed (a pipe nobody reads any more, SIGPIPE at its default)
 //   helper hold|flood GATE  a grandchild that holds the pipe (flood: writes into it without
 //                         pause) until GATE exists
 //   anything else         the converter: runs FAKE_CONV_DO
@@ -23,10 +26,9 @@
 //   replace:NEW>OLD    give NEW OLD's time, remove OLD (file or folder), rename NEW to OLD
 //   touch:FILE         set FILE's modification time to now, bytes unchanged
 //   fill:N:HH          write N bytes of the value HH to standard output
-//   warnings:N         write N lines of 1024 bytes that hold the warning marker
 //   gate:FILE          wait until FILE exists (a minute at most, then exit 102)
 //   spawn:FILE, spawnflood:FILE  leave a "hold"/"flood" grandchild at the gate FILE
-//   exit:N, terminate, abort     end that way
+//   exit:N, terminate  end that way
 // Names and arguments are UTF-8 on every platform.
 #include <cctype>
 #include <chrono>
@@ -40,14 +42,93 @@
 #include <string>
 #include <thread>
 #include <vector>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <grp.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <unistd.h>
+extern char** environ;
+#endif
 
-#include "helper.h"
 #include "platform/platform.h"
 #include "process/command_line.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+
+#ifdef _WIN32
+// Starts `program` with `mode` and `gate` as a grandchild that inherits the standard streams.
+bool StartHolder(const std::string& program, const std::string& mode, const std::string& gate) {
+  std::string line = "\"" + program + "\" " + mode + " \"" + gate + "\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION process;
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
+}
+int RunRestricted(int, char**) { return 122; }  // Windows has no such limits for one process.
+std::string InheritedFiles() { return ""; }
+#else
+bool StartHolder(const std::string& program, const std::string& mode, const std::string& gate) {
+  std::string name = program, how = mode, at = gate;
+  char* argv[] = {name.data(), how.data(), at.data(), nullptr};
+  pid_t pid;
+  return posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) == 0;
+}
+
+bool SetLimit(const char* setting) {
+  auto number = [&](std::size_t at) { return std::strtoull(setting + at, nullptr, 10); };
+  if (std::strncmp(setting, "fsize=", 6) == 0) {
+    rlimit limit{number(6), number(6)};
+    return signal(SIGXFSZ, SIG_IGN) != SIG_ERR && setrlimit(RLIMIT_FSIZE, &limit) == 0;
+  }
+  if (std::strncmp(setting, "memory=", 7) == 0) {
+    rlimit limit{number(7), number(7)};
+    return setrlimit(RLIMIT_AS, &limit) == 0;
+  }
+  if (std::strncmp(setting, "stdin=", 6) == 0) {
+    int fd = open(setting + 6, O_RDONLY);
+    return fd >= 0 && dup2(fd, 0) == 0;
+  }
+  if (std::strncmp(setting, "uid=", 4) == 0) {
+    auto id = static_cast<uid_t>(number(4));
+    return setgroups(0, nullptr) == 0 && setgid(id) == 0 && setuid(id) == 0;
+  }
+  if (std::strcmp(setting, "sigchld=ignore") == 0) return signal(SIGCHLD, SIG_IGN) != SIG_ERR;
+  int ends[2];
+  return std::strcmp(setting, "stdout=closed") == 0 && pipe(ends) == 0 && close(ends[0]) == 0 &&
+         dup2(ends[1], 1) == 1 && close(ends[1]) == 0 && signal(SIGPIPE, SIG_DFL) != SIG_ERR;
+}
+
+// restricted SETTING PROGRAM ARGS...: returns only on failure.
+int RunRestricted(int argc, char** argv) {
+  if (argc < 4 || !SetLimit(argv[2])) return 121;
+  execv(argv[3], argv + 3);
+  std::perror("execv");
+  return 123;
+}
+
+std::string InheritedFiles() {
+  std::string text;
+  for (int fd = 3; fd < 1024; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1) text += "open " + std::to_string(fd) + "\n";
+  }
+  return text;
+}
+#endif
 
 std::string Setting(const std::string& name) {
   return tolvarine::platform::ReadEnvironmentVariable(name).value_or("");
@@ -128,7 +209,7 @@ void Act(const std::string& action, const std::string& self) {
       count += got;
     Write(stdout, "stdin:" + std::to_string(count) + "\n");
   } else if (name == "files") {
-    Write(stdout, helper::InheritedFiles());
+    Write(stdout, InheritedFiles());
   } else if (name == "path") {
     Write(stdout, Setting("PATH"));
   } else if (name == "write") {
@@ -151,23 +232,14 @@ void Act(const std::string& action, const std::string& self) {
     std::size_t at = value.find(':') + 1;
     std::string block(1 << 20, static_cast<char>(Hex(value[at]) * 16 + Hex(value[at + 1])));
     Repeat(block, size >> 20, size & ((1 << 20) - 1));
-  } else if (name == "warnings") {
-    std::string line = "(converter:1): WARNING **: ";
-    line.resize(1023, '.');
-    unsigned long long lines = std::strtoull(value.c_str(), nullptr, 10);
-    std::string block;
-    for (int i = 0; i < 64; ++i) block += line + "\n";
-    Repeat(block, lines / 64, (lines % 64) * 1024);
   } else if (name == "gate") {
     WaitAtGate(value);
   } else if (name == "spawn" || name == "spawnflood") {
-    if (!helper::StartHolder(self, name == "spawn" ? "hold" : "flood", value)) std::exit(103);
+    if (!StartHolder(self, name == "spawn" ? "hold" : "flood", value)) std::exit(103);
   } else if (name == "exit") {
     std::exit(std::atoi(value.c_str()));
   } else if (name == "terminate") {
     std::raise(SIGTERM);
-  } else if (name == "abort") {
-    std::abort();
   } else {
     std::exit(100);  // An action the tests do not know: fail loudly.
   }
@@ -179,7 +251,7 @@ int Download(const std::vector<std::string>& args) {
   std::string content = mode == "empty" ? "" : ReadFile(args[3]);
   if (mode == "fail" || mode == "killed") content.resize(content.size() / 2);
   if (!WriteFile(args[2], content)) return 3;
-  if (mode == "killed") helper::Die();
+  if (mode == "killed") std::abort();
   return mode == "fail" ? 4 : 0;
 }
 
@@ -194,7 +266,7 @@ int Unpack(const std::vector<std::string>& args) {
     fs::path target = folder / fs::u8path(line).make_preferred();
     fs::create_directories(target.parent_path());
     if (!WriteFile(target.u8string(), "")) return 3;
-    if (mode == "killed") helper::Die();
+    if (mode == "killed") std::abort();
   }
   return mode == "half" ? 2 : mode == "warn" ? 1 : 0;
 }
@@ -204,7 +276,7 @@ int Unpack(const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
   std::vector<std::string> args = Arguments(argc, argv);
   std::string first = args.size() > 1 ? args[1] : "";
-  if (first == "restricted") return helper::RunRestricted(argc, argv);
+  if (first == "restricted") return RunRestricted(argc, argv);
   if (first == "hold" || first == "flood") {
     if (first == "flood") {
       std::thread([] { Repeat(std::string(4096, '#'), ~0ull, 0); }).detach();

@@ -1,7 +1,8 @@
-#include "support/test_support.h"
+#include "behaviour/cases.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <mutex>
@@ -15,33 +16,9 @@
 #include <unistd.h>
 #endif
 
-namespace testing_support {
+namespace behaviour {
 
 namespace platform = tolvarine::platform;
-
-TempDir::TempDir(const fs::path& base) {
-  static std::atomic<unsigned> counter{0};
-  std::random_device random;
-  std::error_code error;
-  do {
-    std::ostringstream name;
-    name << "tolvarine-test-" << std::hex << random() << '-' << counter++;
-    path_ = base / name.str();
-  } while (!fs::create_directory(path_, error));
-  // The canonical form, so that paths the launcher reports of itself compare equal.
-  path_ = fs::canonical(path_);
-}
-
-TempDir::~TempDir() {
-  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  if (info != nullptr && info->result()->Failed()) {
-    std::cerr << "kept the test folder " << path_.string() << "\n";
-    return;
-  }
-  std::error_code error;
-  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, error);
-  fs::remove_all(path_, error);
-}
 
 namespace {
 
@@ -159,11 +136,32 @@ std::string ReadFile(const std::string& path) {
   return content.str();
 }
 
-Installation::Installation(const std::string& folder_name, const fs::path& base)
-    : temp_(base),
-      dir_(folder_name.empty() ? temp_.path() : temp_.path() / fs::u8path(folder_name)) {
+Installation::Installation(const std::string& folder_name, const fs::path& base) {
+  static std::atomic<unsigned> counter{0};
+  std::random_device random;
+  std::error_code error;
+  do {
+    std::ostringstream name;
+    name << "tolvarine-test-" << std::hex << random() << '-' << counter++;
+    root_ = base / name.str();
+  } while (!fs::create_directory(root_, error));
+  // The canonical form, so that paths the launcher reports of itself compare equal.
+  root_ = fs::canonical(root_);
+  dir_ = folder_name.empty() ? root_ : root_ / fs::u8path(folder_name);
   fs::create_directories(dir_ / "work");
+  fs::create_directories(dir_ / "tmp");
   fs::copy_file(fs::u8path(HostPath(TOLVARINE_EXE)), fs::u8path(launcher()));
+}
+
+Installation::~Installation() {
+  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  if (info != nullptr && info->result()->Failed()) {
+    std::cerr << "kept the test folder " << root_.string() << "\n";
+    return;
+  }
+  std::error_code error;
+  fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, error);
+  fs::remove_all(root_, error);
 }
 
 void Installation::Write(const std::string& relative, const std::string& content) const {
@@ -194,7 +192,7 @@ std::vector<std::string> Installation::Command(const std::vector<std::string>& a
             "--leak-check=full",
             "--errors-for-leak-kinds=definite",
             "--trace-children=no",
-            "--log-file=" + (temp_.path() / "memcheck.log").string()};
+            "--log-file=" + (root_ / "memcheck.log").string()};
   }
   argv.push_back(launcher());
   argv.insert(argv.end(), args.begin(), args.end());
@@ -204,8 +202,110 @@ std::vector<std::string> Installation::Command(const std::vector<std::string>& a
 ProgramResult Installation::Run(const std::vector<std::string>& args, RunOptions options) const {
   if (options.working_directory.empty()) options.working_directory = work();
   ProgramResult result = RunProgram(Command(args), options);
-  EXPECT_NE(result.exit_code, 99) << ReadFile((temp_.path() / "memcheck.log").string());
+  EXPECT_NE(result.exit_code, 99) << ReadFile((root_ / "memcheck.log").string());
   return result;
 }
 
-}  // namespace testing_support
+std::string Expand(std::string text, const Installation& install) {
+  const std::pair<std::string, std::string> tokens[] = {
+      {"{CONV}", "[{EXEDIR}" + Sep() + "conv" + Exe() + "]"},
+      {"{DIR}", install.dir()},
+      {"{TMP}", install.File("tmp")},
+      {"{SEP}", Sep()},
+      {"{EXE}", Exe()},
+      {"{JAVA}", IsWindowsBuild() ? "javaw.exe" : "java"}};
+  for (const auto& [token, value] : tokens) {
+    for (std::size_t at = 0; (at = text.find(token, at)) != std::string::npos; at += value.size())
+      text.replace(at, token.size(), value);
+  }
+  return text;
+}
+
+std::string Listing(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(fs::u8path(folder), error))
+    names.push_back(entry.path().filename().u8string());
+  std::sort(names.begin(), names.end());
+  std::string text;
+  for (const std::string& name : names) text += name + " ";
+  return text;
+}
+
+namespace {
+
+// True when `text` matches `pattern`, where '*' stands for any run of characters but '\n'.
+bool Matches(const std::string& text, const std::string& pattern) {
+  std::size_t star = pattern.find('*');
+  if (star == std::string::npos) return text == pattern;
+  if (text.compare(0, star, pattern, 0, star) != 0) return false;
+  for (std::size_t at = star; at <= text.size(); ++at) {
+    if (Matches(text.substr(at), pattern.substr(star + 1))) return true;
+    if (at < text.size() && text[at] == '\n') break;
+  }
+  return false;
+}
+
+bool Skipped(const Case& row) {
+  auto has = [&](const char* word) { return row.only.find(word) != std::string::npos; };
+  return (has("posix") && IsWindowsBuild()) || (has("windows") && !IsWindowsBuild()) ||
+         ((has("speed") || !row.through.empty()) && UnderMemcheck());
+}
+
+void MakeFile(const Installation& install, const std::string& path, const std::string& content) {
+  if (content == "<dir>")
+    fs::create_directories(fs::u8path(install.File(path)));
+  else if (content == "<helper>")
+    install.AddHelper(path);
+  else if (content == "<fifo>")
+    RunProgram({"/usr/bin/mkfifo", install.File(path)});
+  else if (content.rfind("<link>", 0) == 0)
+    fs::create_symlink(content.substr(6), install.File(path));
+  else
+    install.Write(path, content);
+}
+
+}  // namespace
+
+void RunCases(const std::vector<Case>& rows, const std::string& folder) {
+  for (const Case& row : rows) {
+    if (Skipped(row)) continue;
+    SCOPED_TRACE(row.what);
+    Installation install(folder);
+    auto x = [&](const std::string& text) { return Expand(text, install); };
+    RunOptions options{install.work(), {}};
+    for (const char* name : {"CONV", "JAVA", "WGET", "7Z"})
+      options.environment[std::string("FAKE_") + name + "_RECORD"] =
+          install.File(name + std::string(".txt"));
+    for (const char* name : {"TMPDIR", "TMP", "TEMP"})
+      options.environment[name] = install.File("tmp");
+    for (const auto& [name, value] : row.env) options.environment[name] = value ? x(*value) : value;
+    install.AddHelper("conv");
+    std::string config;
+    for (char c : x(row.config)) config += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    if (!config.empty()) install.Write("config.dat", config);
+    for (const auto& [path, content] : row.before) MakeFile(install, x(path), x(content));
+    std::vector<std::string> args;
+    for (const std::string& arg : row.args) args.push_back(x(arg));
+    std::vector<std::string> command = {Helper(), "restricted"};
+    for (const std::string& setting : row.through) command.push_back(x(setting));
+    command.push_back(install.launcher());
+    command.insert(command.end(), args.begin(), args.end());
+    ProgramResult result;
+    for (int run = 0; run < row.runs; ++run)
+      result = row.through.empty() ? install.Run(args, options) : RunProgram(command, options);
+    EXPECT_TRUE(Matches(result.out, ConsoleText(x(row.out))))
+        << "output (" << result.out.size() << " bytes):\n"
+        << result.out.substr(0, 2000);
+    EXPECT_EQ(result.exit_code, row.status);
+    EXPECT_EQ(ReadFile(install.File("CONV.txt")), x(row.ran));
+    for (const auto& [path, content] : row.after) {
+      std::string name = x(path);
+      std::string found =
+          name.back() == '/' ? Listing(install.File(name)) : ReadFile(install.File(name));
+      EXPECT_PRED2(Matches, found, x(content)) << path;
+    }
+  }
+}
+
+}  // namespace behaviour
