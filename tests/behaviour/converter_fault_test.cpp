@@ -12,8 +12,6 @@ TEST(ConverterFaultTest, OutputShownWhateverTheEnd) {
   RunCases({
       {"both streams in the order written", kConv, kArgs, Framed("one\ntwo\nthree\n") + Failed(), 0,
        kRan, Does("out:one\\n|err:two\\n|out:three\\n")},
-      {"zero bytes dropped, the rest kept", kConv, kArgs, Framed("abc\n") + Failed(), 0, kRan,
-       Does("out:\\x00a\\x00\\x00b|out:c\\n")},
       {"terminated", kConv, kArgs, Framed("written\n") + Failed(), 0, kRan,
        Does("out:written\\n|terminate")},
       // A file from before the run is not a killed converter's work: it stays as it was.

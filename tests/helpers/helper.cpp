@@ -43,7 +43,7 @@
 #include <thread>
 #include <vector>
 #ifdef _WIN32
-#include <windows.h>
+#include <process.h>
 #else
 #include <fcntl.h>
 #include <grp.h>
@@ -63,21 +63,9 @@ namespace fs = std::filesystem;
 #ifdef _WIN32
 // Starts `program` with `mode` and `gate` as a grandchild that inherits the standard streams.
 bool StartHolder(const std::string& program, const std::string& mode, const std::string& gate) {
-  std::string line = "\"" + program + "\" " + mode + " \"" + gate + "\"";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  PROCESS_INFORMATION process;
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                      &process)) {
-    return false;
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return true;
+  std::string quoted = "\"" + gate + "\"";
+  return _spawnl(_P_NOWAIT, program.c_str(), program.c_str(), mode.c_str(), quoted.c_str(),
+                 nullptr) != -1;
 }
 int RunRestricted(int, char**) { return 122; }  // Windows has no such limits for one process.
 std::string InheritedFiles() { return ""; }
