@@ -38,6 +38,9 @@ TEST(JavaDownloadTest, RuntimeKeptFetchedOrUnpacked) {
     leftovers["tmp/TolvarineJava.unpacking-" + owner + "/bin/{JAVA}"] = "";
     leftovers["tmp/TolvarineJava.stale-" + owner + "/bin/old"] = "";
   }
+  // 0 and ids past the signed range would name process groups, or all processes, to kill().
+  for (const char* never : {"0", "4294967295"})
+    leftovers["tmp/TolvarineJava.unpacking-" + std::string(never) + "/x"] = "";
   if (!IsWindowsBuild())
     leftovers["tmp/TolvarineJava.stale-" + gone + "/link"] = "<link>{DIR}/outside";
   for (const char* kind : {".zip.part-", ".unpacking-", ".stale-"})

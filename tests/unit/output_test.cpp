@@ -49,6 +49,8 @@ TEST(ConsoleFilter, RebrandsDropsBlankAndWarningLinesAndFrames) {
       {"coherentcpdf\n", "coherentquillorand\n"},
       {"before\n(process:12): GLib-WARNING **: message\nafter\n", "before\nafter\n"},
       {"GLib-warning **: x\nWARNING ** y\n", "GLib-warning **: x\nWARNING ** y\n"},
+      // The rest of the line comes in parts of its own, after the one that ends the marker.
+      {"x WARNING **: a tail long enough to come in parts after the marker\nnext\n", "next\n"},
       // The marker is looked for before carriage returns go.
       {"WARN\rING **: joined\n", "WARNING **: joined\n"},
       {"Progress 10%\rProgress 20%\r\n", "Progress 10%Progress 20%\n"},
