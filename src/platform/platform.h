@@ -166,8 +166,7 @@ using OutputSink = std::function<void(std::string_view piece)>;
 /// has ended and what it left in the pipe is drained. Its exit code (POSIX: 128 + the signal's
 /// number when a signal ended it; -1 when it cannot be told), or nothing when it could not be
 /// started.
-std::optional<std::int32_t> RunCapturedProcess(const CommandLine& command,
-                                                const OutputSink& sink);
+std::optional<std::int32_t> RunCapturedProcess(const CommandLine& command, const OutputSink& sink);
 
 /// Runs a child in this process's console and waits for it without a limit. Returns its
 /// exit code as a signed 32-bit value, or -1 when it cannot be started or has none.

@@ -602,8 +602,7 @@ void CollectOutput(int read_end, pid_t pid, const OutputSink& sink) {
 
 }  // namespace
 
-std::optional<std::int32_t> RunCapturedProcess(const CommandLine& command,
-                                               const OutputSink& sink) {
+std::optional<std::int32_t> RunCapturedProcess(const CommandLine& command, const OutputSink& sink) {
   int ends[2];
   if (pipe2(ends, O_CLOEXEC) != 0) {
     Failed("pipe2");

@@ -746,8 +746,7 @@ void CollectOutput(HANDLE pipe, HANDLE process, const OutputSink& sink) {
 
 }  // namespace
 
-std::optional<std::int32_t> RunCapturedProcess(const CommandLine& command,
-                                               const OutputSink& sink) {
+std::optional<std::int32_t> RunCapturedProcess(const CommandLine& command, const OutputSink& sink) {
   SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
   HANDLE read_handle = nullptr;
   HANDLE write_handle = nullptr;
