@@ -181,6 +181,14 @@ void Installation::UseConverter(const std::string& run_exe_tail, const std::stri
         "[Info]\r\nRunEXE=[{EXEDIR}" + Sep() + "conv" + Exe() + "]" + run_exe_tail + "\r\n" + more);
 }
 
+RunOptions Installation::Options() const {
+  RunOptions options{work(), {}};
+  for (const char* name : {"CONV", "JAVA", "WGET", "7Z"})
+    options.environment[std::string("FAKE_") + name + "_RECORD"] = File(name + std::string(".txt"));
+  for (const char* name : {"TMPDIR", "TMP", "TEMP"}) options.environment[name] = File("tmp");
+  return options;
+}
+
 std::vector<std::string> Installation::Command(const std::vector<std::string>& args) const {
   std::vector<std::string> argv;
   if (UnderMemcheck()) {
@@ -249,7 +257,7 @@ bool Matches(const std::string& text, const std::string& pattern) {
 bool Skipped(const Case& row) {
   auto has = [&](const char* word) { return row.only.find(word) != std::string::npos; };
   return (has("posix") && IsWindowsBuild()) || (has("windows") && !IsWindowsBuild()) ||
-         ((has("speed") || !row.through.empty()) && UnderMemcheck());
+         ((has("speed") || !row.limit.empty()) && UnderMemcheck());
 }
 
 void MakeFile(const Installation& install, const std::string& path, const std::string& content) {
@@ -273,12 +281,7 @@ void RunCases(const std::vector<Case>& rows, const std::string& folder) {
     SCOPED_TRACE(row.what);
     Installation install(folder);
     auto x = [&](const std::string& text) { return Expand(text, install); };
-    RunOptions options{install.work(), {}};
-    for (const char* name : {"CONV", "JAVA", "WGET", "7Z"})
-      options.environment[std::string("FAKE_") + name + "_RECORD"] =
-          install.File(name + std::string(".txt"));
-    for (const char* name : {"TMPDIR", "TMP", "TEMP"})
-      options.environment[name] = install.File("tmp");
+    RunOptions options = install.Options();
     for (const auto& [name, value] : row.env) options.environment[name] = value ? x(*value) : value;
     install.AddHelper("conv");
     std::string config;
@@ -287,13 +290,11 @@ void RunCases(const std::vector<Case>& rows, const std::string& folder) {
     for (const auto& [path, content] : row.before) MakeFile(install, x(path), x(content));
     std::vector<std::string> args;
     for (const std::string& arg : row.args) args.push_back(x(arg));
-    std::vector<std::string> command = {Helper(), "restricted"};
-    for (const std::string& setting : row.through) command.push_back(x(setting));
-    command.push_back(install.launcher());
+    std::vector<std::string> command = {Helper(), "restricted", x(row.limit), install.launcher()};
     command.insert(command.end(), args.begin(), args.end());
     ProgramResult result;
     for (int run = 0; run < row.runs; ++run)
-      result = row.through.empty() ? install.Run(args, options) : RunProgram(command, options);
+      result = row.limit.empty() ? install.Run(args, options) : RunProgram(command, options);
     EXPECT_TRUE(Matches(result.out, ConsoleText(x(row.out))))
         << "output (" << result.out.size() << " bytes):\n"
         << result.out.substr(0, 2000);

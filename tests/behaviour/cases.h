@@ -80,6 +80,9 @@ class Installation {
   /// Writes config.dat: "[Info]", RunEXE with the helper copied in as "conv" followed by
   /// `run_exe_tail`, then `more` (lines that end in CR LF).
   void UseConverter(const std::string& run_exe_tail = "", const std::string& more = "") const;
+  /// The work folder as the current one, each fake program's record ("CONV.txt", "JAVA.txt",
+  /// "WGET.txt", "7Z.txt") and the temporary-files folder "tmp", all in the installation.
+  RunOptions Options() const;
   /// The launcher's command (under memcheck when asked) with `args`.
   std::vector<std::string> Command(const std::vector<std::string>& args) const;
   /// Runs the launcher from the work folder; under memcheck a memory error fails the test.
@@ -132,9 +135,9 @@ struct Case {
   /// Files after: path -> content ("<none>": missing, '*': any characters within a line); a
   /// path ending in "/" gives the names in that folder, sorted, each followed by a space.
   Files after = {};
-  std::string only = "";  // any of "posix", "windows", "speed" (not under memcheck)
-  Args through = {};      // run under the helper's limits (POSIX), not memcheck
-  int runs = 1;           // the same run again; the last one is checked
+  std::string only = "";   // any of "posix", "windows", "speed" (not under memcheck)
+  std::string limit = "";  // one of the helper's limits to run under (POSIX), not memcheck
+  int runs = 1;            // the same run again; the last one is checked
 };
 
 /// Texts may hold {CONV} (the converter, as config.dat names it), {DIR} (the installation),

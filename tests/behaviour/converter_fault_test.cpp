@@ -18,9 +18,9 @@ TEST(ConverterFaultTest, OutputShownWhateverTheEnd) {
       // No input, and none of the launcher's files, reach the converter.
       {"nothing inherited", kConv, kArgs, Framed("stdin:0\n") + Failed(), 0, kRan,
        Does("stdin|files"), Files{{"input", "typed by the user"}}, kNoFiles, "posix",
-       Args{"stdin={DIR}/input"}},
-      // One line of a gigabyte that names a tool and is carriage returns otherwise. (A gigabyte
-      // through Wine's pipes takes a minute; the 40 MB lines below pass them there.)
+       "stdin={DIR}/input"},
+      // One line of a gigabyte that names a tool and is carriage returns otherwise (POSIX only:
+      // a gigabyte through Wine's pipes takes a minute).
       {"a gigabyte line", kConv, kArgs, Framed("quillorand\n") + Failed(), 0, kRan,
        Does("out:cpdf|fill:1073741824:0d|out:\\n"), kNoFiles, kNoFiles, "posix speed"},
   });

@@ -163,7 +163,7 @@ TEST(FileFaultTest, RefusedWritesNeverChangeTheFilesLength) {
   partly.replace(at, 10, kProductText.substr(0, 10));
   const Files before = {{"work/out.pdf", content}};
   const Environment touch = Does("touch:out.pdf");
-  auto limit = [](std::size_t bytes) { return Args{"fsize=" + std::to_string(bytes)}; };
+  auto limit = [](std::size_t bytes) { return "fsize=" + std::to_string(bytes); };
   // The limit falls before the text (the write fails at once) or inside it (it stops part-way,
   // as on a disk that fills up meanwhile).
   RunCases({

@@ -57,7 +57,7 @@ TEST(JavaDownloadTest, RuntimeKeptFetchedOrUnpacked) {
        Files{{"WGET.txt", "<none>"}, {"7Z.txt", kUnpacked}, {"tmp/", kKept}}},
       {"fetched, unpacked and kept for the next run", kConfig, kArgs, Failed(), 0, kGot + kGot,
        kSameEnv, Tools(), Files{{"WGET.txt", kFetched}, {"7Z.txt", kUnpacked}, {"tmp/", kKept}}, "",
-       Args(), 2},
+       "", 2},
       {"a temporary folder outside the code page", kConfig, kArgs, Failed(), 0,
        "[" + odd + "{SEP}TolvarineJava{SEP}bin{SEP}{JAVA}]" + kRan,
        Environment{{"TMPDIR", odd}, {"TMP", odd}, {"TEMP", odd}},
@@ -77,10 +77,10 @@ TEST(JavaDownloadTest, RuntimeKeptFetchedOrUnpacked) {
       {"leftovers of launchers that are gone removed, not what links lead to", kConfig, kArgs,
        Failed(), 0, kGot, kSameEnv, With(leftovers), Files{{"tmp/", kept}, {"outside/", "f1 "}}},
       {"inherited ignored SIGCHLD", kConfig, kArgs, Failed(), 0, kGot, kSameEnv, Tools(),
-       Files{{"WGET.txt", kFetched}, {"7Z.txt", kUnpacked}}, "posix", Args{"sigchld=ignore"}},
+       Files{{"WGET.txt", kFetched}, {"7Z.txt", kUnpacked}}, "posix", "sigchld=ignore"},
       {"archive without the program at its top: unpacked every run", kConfig, kArgs, Failed(), 0,
        kNotGot + kNotGot, kSameEnv, Tools({{"tmp/TolvarineJava.zip", "runtime/bin/{JAVA}\n"}}),
-       Files{{"7Z.txt", kUnpacked + kUnpacked}, {"tmp/", "TolvarineJava.zip "}}, "", Args(), 2},
+       Files{{"7Z.txt", kUnpacked + kUnpacked}, {"tmp/", "TolvarineJava.zip "}}, "", "", 2},
       {"a folder without the program replaced", kConfig, kArgs, Failed(), 0, kGot, kSameEnv,
        Tools({{"tmp/TolvarineJava.zip", "bin/{JAVA}\n"}, {"tmp/TolvarineJava/bin/half", ""}}),
        Files{{"tmp/", kKept}, {"tmp/TolvarineJava/bin/half", "<none>"}}},
@@ -99,11 +99,11 @@ TEST(JavaDownloadTest, FailuresLeaveNoPartAndTheNextRunTriesAgain) {
   for (const char* mode : {"fail", "empty", "killed"}) {
     rows.push_back({"transfer", kConfig, kArgs, Missing("{TMP}{SEP}TolvarineJava.zip") + Failed(),
                     0, kNotGot + kNotGot, Environment{{"FAKE_WGET_MODE", mode}}, Tools(),
-                    Files{{"tmp/", ""}, {"WGET.txt", kFetched + kFetched}}, "", Args(), 2});
+                    Files{{"tmp/", ""}, {"WGET.txt", kFetched + kFetched}}, "", "", 2});
     rows.push_back(
         {"unpacking", kConfig, kArgs, Failed(), 0, kNotGot + kNotGot,
          Environment{{"FAKE_7Z_MODE", mode == std::string("empty") ? "half" : mode}}, Tools(),
-         Files{{"tmp/", "TolvarineJava.zip "}, {"7Z.txt", kUnpacked + kUnpacked}}, "", Args(), 2});
+         Files{{"tmp/", "TolvarineJava.zip "}, {"7Z.txt", kUnpacked + kUnpacked}}, "", "", 2});
   }
   RunCases(rows);
 }
@@ -114,9 +114,7 @@ TEST(JavaDownloadTest, LaunchersRacing) {
   install.UseConverter(" [{JAVAEXE}]", "JavaDownloadURL=" + install.File("served.zip") + "\r\n");
   for (const char* tool : {"wget", "7z", "bin/java"}) install.AddHelper(tool);
   install.Write("served.zip", Expand("bin/{JAVA}\n", install));
-  RunOptions options{install.work(), {{"FAKE_CONV_RECORD", install.File("CONV.txt")}}};
-  for (const char* name : {"TMPDIR", "TMP", "TEMP"})
-    options.environment[name] = install.File("tmp");
+  const RunOptions options = install.Options();
   std::string expected;
   for (const ProgramResult& result : RunTogether(std::vector(8, install.Command(kArgs)), options)) {
     EXPECT_EQ(result.out, ConsoleText(Failed()));

@@ -154,7 +154,7 @@ TEST(LauncherTest, ProducerText) {
   const std::string no_text = "%PDF-1.4 " + kConverterText.substr(0, 54) + "\r\n%%EOF";
   const Environment written =
       Does("out:Batik line\\nFOP line\\n|write:out.pdf=" + pdf(kConverterText));
-  const Args closed = {"stdout=closed"};
+  const std::string closed = "stdout=closed";
   const std::string padded = product + std::string(fop.size() - product.size(), ' ');
   RunCases({
       {"the last one", kConv, kArgs, Created(), 1, kRan, touch,
