@@ -1,16 +1,11 @@
 #include "behaviour/cases.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <atomic>
 #include <fstream>
 #include <mutex>
-#include <random>
 #include <sstream>
 #include <thread>
 
-#include "platform/platform.h"
 #include "process/command_line.h"
 #ifndef _WIN32
 #include <unistd.h>
@@ -41,7 +36,7 @@ class Settings {
       before_[name] = platform::ReadEnvironmentVariable(name);
       SetVariable(name, value);
     }
-    if (!options.working_directory.empty()) fs::current_path(fs::u8path(options.working_directory));
+    if (!options.folder.empty()) fs::current_path(fs::u8path(options.folder));
   }
   ~Settings() {
     for (const auto& [name, value] : before_) SetVariable(name, value);
@@ -55,15 +50,39 @@ class Settings {
 
 // A path of the build tree as this platform names it (Wine shows "/" as drive Z:).
 std::string HostPath(std::string path) {
-  if (!IsWindowsBuild() || path.empty() || path[0] != '/') return path;
-  for (char& c : path) c = c == '/' ? '\\' : c;
+  if (!kWindows || path.empty() || path[0] != '/') return path;
+  std::replace(path.begin(), path.end(), '/', '\\');
   return "Z:" + path;
+}
+
+// True when `text` matches `pattern`, where '*' stands for any run of characters.
+bool Matches(const std::string& text, const std::string& pattern) {
+  std::size_t star = pattern.find('*');
+  if (star == std::string::npos) return text == pattern;
+  if (text.compare(0, star, pattern, 0, star) != 0) return false;
+  for (std::size_t at = star; at <= text.size(); ++at) {
+    if (Matches(text.substr(at), pattern.substr(star + 1))) return true;
+  }
+  return false;
+}
+
+void MakeFile(const Installation& install, const std::string& path, const std::string& content) {
+  if (content == "<dir>")
+    fs::create_directories(fs::u8path(install.File(path)));
+  else if (content == "<helper>")
+    install.AddHelper(path);
+  else if (content == "<fifo>")
+    RunProgram({"/usr/bin/mkfifo", install.File(path)});
+  else if (content.rfind("<link>", 0) == 0)
+    fs::create_symlink(content.substr(6), install.File(path));
+  else
+    install.Write(path, content);
 }
 
 }  // namespace
 
-std::vector<ProgramResult> RunTogether(const std::vector<std::vector<std::string>>& argvs,
-                                       const RunOptions& options, const Watch& watch) {
+std::vector<ProgramResult> RunTogether(const std::vector<Args>& argvs, const RunOptions& options,
+                                       const std::function<void(const std::string&)>& watch) {
   Settings settings(options);
   std::vector<ProgramResult> results(argvs.size());
   std::mutex mutex;
@@ -78,45 +97,29 @@ std::vector<ProgramResult> RunTogether(const std::vector<std::vector<std::string
             results[i].out += piece;
             if (watch) watch(results[i].out);
           });
-      results[i].exit_code = code.value_or(-1000);
+      EXPECT_TRUE(code) << "cannot start " << argvs[i][0];
+      results[i].exit_code = code.value_or(-1);
     });
   }
   for (std::thread& thread : threads) thread.join();
-  for (std::size_t i = 0; i < argvs.size(); ++i) {
-    EXPECT_NE(results[i].exit_code, -1000) << "cannot start " << argvs[i][0];
-  }
   return results;
 }
 
-ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {
+ProgramResult RunProgram(const Args& argv, const RunOptions& options) {
   return RunTogether({argv}, options).front();
 }
 
-bool IsWindowsBuild() { return platform::kPathSeparator == '\\'; }
-
-bool RunsAsSuperuser() {
-#ifdef _WIN32
-  return false;
-#else
-  return geteuid() == 0;
-#endif
-}
-
-std::string Exe() { return IsWindowsBuild() ? ".exe" : ""; }
-std::string Sep() { return IsWindowsBuild() ? "\\" : "/"; }
 std::string Helper() { return HostPath(HELPER_PROGRAM); }
 
 bool UnderMemcheck() {
-  return !IsWindowsBuild() &&
+  return !kWindows &&
          !platform::ReadEnvironmentVariable("TOLVARINE_TEST_VALGRIND").value_or("").empty();
 }
-
-bool UnderSanitizer() { return SANITIZED_BUILD; }
 
 std::string ConsoleText(const std::string& text) {
   std::string result;
   for (char c : text) {
-    if (c == '\n' && IsWindowsBuild() && (result.empty() || result.back() != '\r')) result += '\r';
+    if (c == '\n' && kWindows && (result.empty() || result.back() != '\r')) result += '\r';
     result += c;
   }
   return result;
@@ -130,38 +133,34 @@ void WriteFile(const std::string& path, const std::string& content) {
 
 std::string ReadFile(const std::string& path) {
   std::ifstream file(fs::u8path(path), std::ios::binary);
-  if (!file) return "<none>";
   std::ostringstream content;
   content << file.rdbuf();
-  return content.str();
+  return file ? content.str() : "<none>";
 }
 
-Installation::Installation(const std::string& folder_name, const fs::path& base) {
-  static std::atomic<unsigned> counter{0};
-  std::random_device random;
+Installation::Installation(const std::string& name, const fs::path& base) {
+  static int counter = 0;
   std::error_code error;
   do {
-    std::ostringstream name;
-    name << "tolvarine-test-" << std::hex << random() << '-' << counter++;
-    root_ = base / name.str();
-  } while (!fs::create_directory(root_, error));
+    root = base / ("tolvarine-test-" + std::to_string(platform::CurrentProcessId()) + "-" +
+                   std::to_string(counter++));
+  } while (!fs::create_directory(root, error));
   // The canonical form, so that paths the launcher reports of itself compare equal.
-  root_ = fs::canonical(root_);
-  dir_ = folder_name.empty() ? root_ : root_ / fs::u8path(folder_name);
+  root = fs::canonical(root);
+  dir_ = name.empty() ? root : root / fs::u8path(name);
   fs::create_directories(dir_ / "work");
   fs::create_directories(dir_ / "tmp");
   fs::copy_file(fs::u8path(HostPath(TOLVARINE_EXE)), fs::u8path(launcher()));
 }
 
 Installation::~Installation() {
-  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  if (info != nullptr && info->result()->Failed()) {
-    std::cerr << "kept the test folder " << root_.string() << "\n";
+  if (::testing::Test::HasFailure()) {
+    std::cerr << "kept the test folder " << root.string() << "\n";
     return;
   }
   std::error_code error;
-  fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, error);
-  fs::remove_all(root_, error);
+  fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, error);
+  fs::remove_all(root, error);
 }
 
 void Installation::Write(const std::string& relative, const std::string& content) const {
@@ -170,29 +169,27 @@ void Installation::Write(const std::string& relative, const std::string& content
 }
 
 void Installation::AddHelper(const std::string& relative) const {
-  fs::path target = fs::u8path(File(relative + Exe()));
+  fs::path target = fs::u8path(File(relative + kExe));
   fs::create_directories(target.parent_path());
   fs::copy_file(fs::u8path(Helper()), target, fs::copy_options::overwrite_existing);
 }
 
-void Installation::UseConverter(const std::string& run_exe_tail, const std::string& more) const {
+void Installation::UseConverter(const std::string& tail, const std::string& more) const {
   AddHelper("conv");
-  Write("config.dat",
-        "[Info]\r\nRunEXE=[{EXEDIR}" + Sep() + "conv" + Exe() + "]" + run_exe_tail + "\r\n" + more);
+  Write("config.dat", Expand("[Info]\r\nRunEXE={CONV}" + tail + "\r\n" + more, *this));
 }
 
 RunOptions Installation::Options() const {
-  RunOptions options{work(), {}};
+  RunOptions options{File("work"), {}};
   for (const char* name : {"CONV", "JAVA", "WGET", "7Z"})
     options.environment[std::string("FAKE_") + name + "_RECORD"] = File(name + std::string(".txt"));
   for (const char* name : {"TMPDIR", "TMP", "TEMP"}) options.environment[name] = File("tmp");
   return options;
 }
 
-std::vector<std::string> Installation::Command(const std::vector<std::string>& args) const {
-  std::vector<std::string> argv;
+Args Installation::Command(const Args& args) const {
+  Args argv;
   if (UnderMemcheck()) {
-    // Only the launcher is checked: its children run as they are.
     argv = {"/usr/bin/valgrind",
             "--tool=memcheck",
             "-q",
@@ -200,28 +197,27 @@ std::vector<std::string> Installation::Command(const std::vector<std::string>& a
             "--leak-check=full",
             "--errors-for-leak-kinds=definite",
             "--trace-children=no",
-            "--log-file=" + (root_ / "memcheck.log").string()};
+            "--log-file=" + (root / "memcheck.log").string()};
   }
   argv.push_back(launcher());
   argv.insert(argv.end(), args.begin(), args.end());
   return argv;
 }
 
-ProgramResult Installation::Run(const std::vector<std::string>& args, RunOptions options) const {
-  if (options.working_directory.empty()) options.working_directory = work();
+ProgramResult Installation::Run(const Args& args, const RunOptions& options) const {
   ProgramResult result = RunProgram(Command(args), options);
-  EXPECT_NE(result.exit_code, 99) << ReadFile((root_ / "memcheck.log").string());
+  EXPECT_NE(result.exit_code, 99) << ReadFile((root / "memcheck.log").string());
   return result;
 }
 
 std::string Expand(std::string text, const Installation& install) {
   const std::pair<std::string, std::string> tokens[] = {
-      {"{CONV}", "[{EXEDIR}" + Sep() + "conv" + Exe() + "]"},
+      {"{CONV}", "[{EXEDIR}" + kSep + "conv" + kExe + "]"},
       {"{DIR}", install.dir()},
       {"{TMP}", install.File("tmp")},
-      {"{SEP}", Sep()},
-      {"{EXE}", Exe()},
-      {"{JAVA}", IsWindowsBuild() ? "javaw.exe" : "java"}};
+      {"{SEP}", kSep},
+      {"{EXE}", kExe},
+      {"{JAVA}", kWindows ? "javaw.exe" : "java"}};
   for (const auto& [token, value] : tokens) {
     for (std::size_t at = 0; (at = text.find(token, at)) != std::string::npos; at += value.size())
       text.replace(at, token.size(), value);
@@ -240,71 +236,41 @@ std::string Listing(const std::string& folder) {
   return text;
 }
 
-namespace {
-
-// True when `text` matches `pattern`, where '*' stands for any run of characters but '\n'.
-bool Matches(const std::string& text, const std::string& pattern) {
-  std::size_t star = pattern.find('*');
-  if (star == std::string::npos) return text == pattern;
-  if (text.compare(0, star, pattern, 0, star) != 0) return false;
-  for (std::size_t at = star; at <= text.size(); ++at) {
-    if (Matches(text.substr(at), pattern.substr(star + 1))) return true;
-    if (at < text.size() && text[at] == '\n') break;
-  }
-  return false;
-}
-
-bool Skipped(const Case& row) {
-  auto has = [&](const char* word) { return row.only.find(word) != std::string::npos; };
-  return (has("posix") && IsWindowsBuild()) || (has("windows") && !IsWindowsBuild()) ||
-         ((has("speed") || !row.limit.empty()) && UnderMemcheck());
-}
-
-void MakeFile(const Installation& install, const std::string& path, const std::string& content) {
-  if (content == "<dir>")
-    fs::create_directories(fs::u8path(install.File(path)));
-  else if (content == "<helper>")
-    install.AddHelper(path);
-  else if (content == "<fifo>")
-    RunProgram({"/usr/bin/mkfifo", install.File(path)});
-  else if (content.rfind("<link>", 0) == 0)
-    fs::create_symlink(content.substr(6), install.File(path));
-  else
-    install.Write(path, content);
-}
-
-}  // namespace
-
-void RunCases(const std::vector<Case>& rows, const std::string& folder) {
+void RunCases(const std::vector<Case>& rows, const std::string& name) {
+  static const bool sanitized = SANITIZED_BUILD;
   for (const Case& row : rows) {
-    if (Skipped(row)) continue;
+    auto has = [&](const char* word) { return row.only.find(word) != std::string::npos; };
+    if ((has("posix") && kWindows) || (has("windows") && !kWindows) ||
+        (has("plain") && (sanitized || UnderMemcheck())) || (!row.limit.empty() && UnderMemcheck()))
+      continue;
     SCOPED_TRACE(row.what);
-    Installation install(folder);
+    Installation install(name);
     auto x = [&](const std::string& text) { return Expand(text, install); };
     RunOptions options = install.Options();
-    for (const auto& [name, value] : row.env) options.environment[name] = value ? x(*value) : value;
+    for (const auto& [variable, value] : row.env)
+      options.environment[variable] = value ? x(*value) : value;
     install.AddHelper("conv");
     std::string config;
     for (char c : x(row.config)) config += c == '\n' ? std::string("\r\n") : std::string(1, c);
     if (!config.empty()) install.Write("config.dat", config);
     for (const auto& [path, content] : row.before) MakeFile(install, x(path), x(content));
-    std::vector<std::string> args;
+    Args args;
     for (const std::string& arg : row.args) args.push_back(x(arg));
-    std::vector<std::string> command = {Helper(), "restricted", x(row.limit), install.launcher()};
-    command.insert(command.end(), args.begin(), args.end());
+    Args limited = {Helper(), "restricted", x(row.limit), install.launcher()};
+    limited.insert(limited.end(), args.begin(), args.end());
     ProgramResult result;
     for (int run = 0; run < row.runs; ++run)
-      result = row.limit.empty() ? install.Run(args, options) : RunProgram(command, options);
+      result = row.limit.empty() ? install.Run(args, options) : RunProgram(limited, options);
+    WriteFile(install.File("gate"), "");
     EXPECT_TRUE(Matches(result.out, ConsoleText(x(row.out))))
         << "output (" << result.out.size() << " bytes):\n"
         << result.out.substr(0, 2000);
     EXPECT_EQ(result.exit_code, row.status);
     EXPECT_EQ(ReadFile(install.File("CONV.txt")), x(row.ran));
     for (const auto& [path, content] : row.after) {
-      std::string name = x(path);
-      std::string found =
-          name.back() == '/' ? Listing(install.File(name)) : ReadFile(install.File(name));
-      EXPECT_PRED2(Matches, found, x(content)) << path;
+      std::string file = install.File(x(path));
+      EXPECT_PRED2(Matches, file.back() == '/' ? Listing(file) : ReadFile(file), x(content))
+          << path;
     }
   }
 }

@@ -1,4 +1,4 @@
-// What the behaviour tests share: temp folders and installations, running programs through the
+// What the behaviour tests share: temp installations of the launcher, programs run through the
 // launcher's own captured run, and one launcher run as a row of a table.
 #ifndef TOLVARINE_TESTS_BEHAVIOUR_CASES_H_
 #define TOLVARINE_TESTS_BEHAVIOUR_CASES_H_
@@ -12,84 +12,70 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace behaviour {
 
 namespace fs = std::filesystem;
-
+using Args = std::vector<std::string>;
+using Files = std::map<std::string, std::string>;
 /// Variables to set (a value) or remove (nothing) for a run.
 using Environment = std::map<std::string, std::optional<std::string>>;
 
+inline const bool kWindows = tolvarine::platform::kPathSeparator == '\\';  // run under Wine
+inline const std::string kExe = kWindows ? ".exe" : "";
+inline const std::string kSep = kWindows ? "\\" : "/";
+/// The multi-call helper program of this build, as this platform names it.
+std::string Helper();
+/// TOLVARINE_TEST_VALGRIND set: the launcher (not its children) runs under memcheck (POSIX).
+bool UnderMemcheck();
+
 struct RunOptions {
-  std::string working_directory;  // empty: the tests' own
+  std::string folder;  // the current one; empty: the tests' own
   Environment environment;
 };
-
 struct ProgramResult {
   int exit_code = -1;  // a signal on POSIX gives 128 + its number
   std::string out;     // standard output and standard error, as they came
 };
+/// Runs the programs at once (argument 0 names each, with its folder) and waits for them all;
+/// `watch` sees a program's whole output so far each time more of it comes.
+std::vector<ProgramResult> RunTogether(const std::vector<Args>& argvs, const RunOptions& options,
+                                       const std::function<void(const std::string&)>& watch = {});
+ProgramResult RunProgram(const Args& argv, const RunOptions& options = {});
 
-/// Sees a program's whole output so far each time more of it comes.
-using Watch = std::function<void(const std::string& out)>;
-
-/// Runs the programs at once (argument 0 names each, with its folder), through the launcher's
-/// own captured run, and waits for every one.
-std::vector<ProgramResult> RunTogether(const std::vector<std::vector<std::string>>& argvs,
-                                       const RunOptions& options = {}, const Watch& watch = {});
-ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
-
-bool IsWindowsBuild();   // run under Wine
-bool RunsAsSuperuser();  // POSIX's root; never on Windows
-std::string Exe();       // "" or ".exe"
-std::string Sep();       // "/" or "\\"
-std::string Helper();    // the multi-call helper program of this build
-/// True when the launcher's runs go through valgrind's memcheck (TOLVARINE_TEST_VALGRIND set,
-/// POSIX only).
-bool UnderMemcheck();
-/// True in the AddressSanitizer build, whose programs need far more address space.
-bool UnderSanitizer();
-/// What the launcher prints for `text`: a line feed becomes CR LF on Windows (text mode).
+/// Paths are UTF-8 texts, as the launcher keeps them on every platform.
+void WriteFile(const std::string& path, const std::string& content);
+std::string ReadFile(const std::string& path);  // "<none>" when it cannot be read
+/// What the launcher prints for `text`: on Windows a line feed becomes CR LF.
 std::string ConsoleText(const std::string& text);
 
-/// Paths in the tests are UTF-8 texts, as the launcher keeps them on every platform.
-void WriteFile(const std::string& path, const std::string& content);
-/// The file's bytes, or "<none>" when it cannot be read.
-std::string ReadFile(const std::string& path);
-
-/// An installation in a fresh temp folder (or a sub-folder of it named `folder_name`): the
-/// launcher copied in, and a "work" folder for the runs' current folder. The temp folder is
-/// removed when the test passed, kept (its path printed) when it failed.
+/// The launcher copied into a fresh temp folder (or its sub-folder `name`), with "work" as the
+/// runs' current folder and "tmp" as their temporary-files folder. Removed when the test
+/// passed, kept (its path printed) when it failed.
 class Installation {
  public:
-  explicit Installation(const std::string& folder_name = "",
+  explicit Installation(const std::string& name = "",
                         const fs::path& base = fs::temp_directory_path());
-  Installation(const Installation&) = delete;
-  Installation& operator=(const Installation&) = delete;
   ~Installation();
-  const fs::path& root() const { return root_; }
+  fs::path root;  // the temp folder
   std::string dir() const { return dir_.u8string(); }
-  std::string launcher() const { return File("tolvarine" + Exe()); }
-  std::string work() const { return File("work"); }
   std::string File(const std::string& relative) const {
     return (dir_ / fs::u8path(relative)).u8string();
   }
-  /// Writes a file below the installation, making its folders.
-  void Write(const std::string& relative, const std::string& content) const;
-  /// Copies the helper in as `relative` + Exe(); what it does follows from that name.
+  std::string launcher() const { return File("tolvarine" + kExe); }
+  void Write(const std::string& relative, const std::string& content) const;  // makes folders
+  /// Copies the helper in as `relative` + kExe; what it does follows from that name.
   void AddHelper(const std::string& relative) const;
-  /// Writes config.dat: "[Info]", RunEXE with the helper copied in as "conv" followed by
-  /// `run_exe_tail`, then `more` (lines that end in CR LF).
-  void UseConverter(const std::string& run_exe_tail = "", const std::string& more = "") const;
-  /// The work folder as the current one, each fake program's record ("CONV.txt", "JAVA.txt",
-  /// "WGET.txt", "7Z.txt") and the temporary-files folder "tmp", all in the installation.
+  /// Adds the helper as "conv" and writes config.dat naming it, followed by `tail` and `more`.
+  void UseConverter(const std::string& tail = "", const std::string& more = "") const;
+  /// "work" as the current folder, "tmp" for temporary files, and the fake programs' records
+  /// ("CONV.txt", "JAVA.txt", "WGET.txt", "7Z.txt") in the installation.
   RunOptions Options() const;
-  /// The launcher's command (under memcheck when asked) with `args`.
-  std::vector<std::string> Command(const std::vector<std::string>& args) const;
-  /// Runs the launcher from the work folder; under memcheck a memory error fails the test.
-  ProgramResult Run(const std::vector<std::string>& args, RunOptions options = {}) const;
+  Args Command(const Args& args) const;  // the launcher with `args`, under memcheck when asked
+  ProgramResult Run(const Args& args, const RunOptions& options) const;
 
  private:
-  fs::path root_;
   fs::path dir_;
 };
 
@@ -103,51 +89,49 @@ inline std::string Missing(const std::string& file) {
   return "Failed to locate \"" + file + "\" file.\n";
 }
 inline const std::string kFrame = "============================\n";
-/// The converter's output as the launcher frames it.
 inline std::string Framed(const std::string& text) {
   return "[Message]\n" + kFrame + text + kFrame;
 }
 inline const std::string kConv = "[Info]\nRunEXE={CONV}\n";
 inline const std::string kConverterText = "(Apache FOP Version 1.0beta2: PDF Transcoder for Batik)";
 inline const std::string kProductText = "(Tolvarine SVG to PDF Converter)                       ";
-inline const std::vector<std::string> kArgs = {"in.svg", "out.pdf"};
+inline const Args kArgs = {"in.svg", "out.pdf"};
 inline const std::string kRan = "[in.svg][out.pdf]\n";
-
-using Files = std::map<std::string, std::string>;
-using Args = std::vector<std::string>;
 /// What the fake converter does: actions separated by '|' (see the helper program).
 inline Environment Does(const std::string& actions) { return {{"FAKE_CONV_DO", actions}}; }
 /// Typed empty fields: a bare "{}" would make the formatter give each field a line of its own.
 inline const Environment kSameEnv;
 inline const Files kNoFiles;
 
+/// One launcher run. Texts may hold {CONV} (the converter as config.dat names it), {DIR} (the
+/// installation), {TMP} (its temporary-files folder), {SEP}, {EXE} and {JAVA} (the Java
+/// program's default name). Expected texts may hold '*' for any characters.
 struct Case {
   const char* what;
-  std::string config;  // none when empty
+  std::string config;  // config.dat, line feeds written as CR LF; none when empty
   Args args;
   std::string out;
   int status = 0;
   std::string ran = "<none>";  // what the converter recorded, one line a run
   Environment env = {};
-  /// Files to make first: path -> content, "<dir>" for a folder, "<helper>" for the helper,
-  /// "<fifo>" for a named pipe without a writer (POSIX), "<link>TARGET" for a link.
+  /// Files to make first: "<dir>", "<helper>", "<fifo>" (POSIX) or "<link>TARGET" make one of
+  /// these kinds; other texts are the content.
   Files before = {};
-  /// Files after: path -> content ("<none>": missing, '*': any characters within a line); a
-  /// path ending in "/" gives the names in that folder, sorted, each followed by a space.
+  /// Files after: "<none>" for a missing one; a path ending in "/" gives the folder's names,
+  /// sorted, each followed by a space.
   Files after = {};
-  std::string only = "";   // any of "posix", "windows", "speed" (not under memcheck)
+  /// Any of "posix", "windows", "plain" (skipped under memcheck and the sanitizer).
+  std::string only = "";
   std::string limit = "";  // one of the helper's limits to run under (POSIX), not memcheck
   int runs = 1;            // the same run again; the last one is checked
 };
 
-/// Texts may hold {CONV} (the converter, as config.dat names it), {DIR} (the installation),
-/// {TMP} (its temporary-files folder), {SEP}, {EXE} and {JAVA} (the Java program's default name).
 std::string Expand(std::string text, const Installation& install);
 /// The names in a folder, sorted, each followed by a space.
 std::string Listing(const std::string& folder);
-/// Runs every row in an installation of its own (named `folder`) and checks it; config.dat's
-/// line feeds are written as CR LF.
-void RunCases(const std::vector<Case>& rows, const std::string& folder = "");
+/// Runs every row in an installation of its own (the sub-folder `name` of a temp folder),
+/// opens the gate "{DIR}/gate" after the runs, and checks the row.
+void RunCases(const std::vector<Case>& rows, const std::string& name = "");
 
 }  // namespace behaviour
 

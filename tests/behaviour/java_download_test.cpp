@@ -2,7 +2,6 @@
 // downloaded and unpacked, with the helper as downloader and unpacker, recording their runs. The
 // system's "java" fails the version test, so only a runtime there is taken.
 #include "behaviour/cases.h"
-#include "platform/platform.h"
 
 namespace behaviour {
 namespace {
@@ -23,6 +22,9 @@ Files Tools(Files more = {}) {
   more.insert({{"wget", "<helper>"}, {"7z", "<helper>"}});
   return With(more);
 }
+Environment Temp(const std::string& folder) {
+  return {{"TMPDIR", folder}, {"TMP", folder}, {"TEMP", folder}};
+}
 
 TEST(JavaDownloadTest, RuntimeKeptFetchedOrUnpacked) {
   const std::string gone = "2147483647";  // no running process's id on either system
@@ -41,7 +43,7 @@ TEST(JavaDownloadTest, RuntimeKeptFetchedOrUnpacked) {
   // 0 and ids past the signed range would name process groups, or all processes, to kill().
   for (const char* never : {"0", "4294967295"})
     leftovers["tmp/TolvarineJava.unpacking-" + std::string(never) + "/x"] = "";
-  if (!IsWindowsBuild())
+  if (!kWindows)
     leftovers["tmp/TolvarineJava.stale-" + gone + "/link"] = "<link>{DIR}/outside";
   for (const char* kind : {".zip.part-", ".unpacking-", ".stale-"})
     names.push_back("TolvarineJava" + std::string(kind) + own);
@@ -59,12 +61,16 @@ TEST(JavaDownloadTest, RuntimeKeptFetchedOrUnpacked) {
        kSameEnv, Tools(), Files{{"WGET.txt", kFetched}, {"7Z.txt", kUnpacked}, {"tmp/", kKept}}, "",
        "", 2},
       {"a temporary folder outside the code page", kConfig, kArgs, Failed(), 0,
-       "[" + odd + "{SEP}TolvarineJava{SEP}bin{SEP}{JAVA}]" + kRan,
-       Environment{{"TMPDIR", odd}, {"TMP", odd}, {"TEMP", odd}},
+       "[" + odd + "{SEP}TolvarineJava{SEP}bin{SEP}{JAVA}]" + kRan, Temp(odd),
        Tools({{"tmp \xD0\x96", "<dir>"}}), Files{{"tmp \xD0\x96/", kKept}}},
       {"a temporary folder with a separator at its end", kConfig, kArgs, Failed(), 0, kGot,
-       Environment{{"TMPDIR", "{TMP}{SEP}"}, {"TMP", "{TMP}{SEP}"}, {"TEMP", "{TMP}{SEP}"}},
-       Tools()},
+       Temp("{TMP}{SEP}"), Tools()},
+      {"a temporary folder that is missing", kConfig, kArgs,
+       Missing("{DIR}{SEP}none{SEP}TolvarineJava.zip") + Failed(), 0, kNotGot,
+       Temp("{DIR}{SEP}none"), Tools(), Files{{"none", "<none>"}}},
+      {"a temporary folder that is a file", kConfig, kArgs,
+       Missing("{DIR}{SEP}file{SEP}TolvarineJava.zip") + Failed(), 0, kNotGot,
+       Temp("{DIR}{SEP}file"), Tools({{"file", "not a folder"}}), Files{{"file", "not a folder"}}},
       {"no downloader", kConfig, kArgs, Missing("{DIR}{SEP}wget{EXE}") + Failed(), 0, kNotGot,
        kSameEnv, With({})},
       {"empty address", "[Info]\nRunEXE={CONV} [{JAVAEXE}]\nJavaDownloadURL=\n", kArgs,
@@ -111,12 +117,12 @@ TEST(JavaDownloadTest, FailuresLeaveNoPartAndTheNextRunTriesAgain) {
 // Launchers started together: each ends with the whole runtime, none leaves a part behind.
 TEST(JavaDownloadTest, LaunchersRacing) {
   Installation install;
-  install.UseConverter(" [{JAVAEXE}]", "JavaDownloadURL=" + install.File("served.zip") + "\r\n");
+  install.UseConverter(" [{JAVAEXE}]", "JavaDownloadURL={DIR}/served.zip\r\n");
   for (const char* tool : {"wget", "7z", "bin/java"}) install.AddHelper(tool);
   install.Write("served.zip", Expand("bin/{JAVA}\n", install));
-  const RunOptions options = install.Options();
   std::string expected;
-  for (const ProgramResult& result : RunTogether(std::vector(8, install.Command(kArgs)), options)) {
+  for (const ProgramResult& result :
+       RunTogether(std::vector(8, install.Command(kArgs)), install.Options())) {
     EXPECT_EQ(result.out, ConsoleText(Failed()));
     EXPECT_EQ(result.exit_code, 0);
     expected += Expand(kGot, install);

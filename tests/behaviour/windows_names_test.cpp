@@ -30,7 +30,7 @@ TEST(WindowsNamesTest, NamesOutsideTheCodePage) {
 TEST(WindowsNamesTest, ProgramsNamedWithoutAFolderNeverComeFromTheCurrentFolder) {
   // Planted in the folder the user works in: a "java" that passes the version test, and a
   // converter that cannot start.
-  const std::string path = IsWindowsBuild() ? "{DIR}\\tools;C:\\windows" : "{DIR}/tools:/usr/bin";
+  const std::string path = kWindows ? "{DIR}\\tools;C:\\windows" : "{DIR}/tools:/usr/bin";
   RunCases(
       {{"converter and Java by bare names", "[Info]\nRunEXE=conv{EXE} [{JAVAEXE}]\n", kArgs,
         Missing("{DIR}{SEP}wget{EXE}") + Failed(), 0, "[{JAVA}]" + kRan,

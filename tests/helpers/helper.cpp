@@ -1,41 +1,33 @@
 // The one program the tests start as a child. What it is follows from the name it was copied
 // in as (the launcher starts "wget", "7z" and "java" by name) or its first argument:
 //   wget -O FILE ADDRESS  copies the local file ADDRESS to FILE; FAKE_WGET_MODE=fail writes half
-//                         and exits 4, =empty writes nothing, =killed writes half and is killed
-//   7z x -y -oFOLDER ARCHIVE  the "archive" is a list of paths, one a line: each becomes an
-//                         empty file in FOLDER; FAKE_7Z_MODE=fail makes nothing and exits 2,
-//                         =half makes the folder and exits 2, =killed makes the folder and one
-//                         file then is killed, =warn unpacks all and exits 1
-//   java ARGS             runs FAKE_JAVA_DO
-//   helper restricted SETTING PROGRAM ARGS  runs PROGRAM under a system limit (POSIX): fsize=BYTES
-//                         (writes past it fail, SIGXFSZ ignored), memory=BYTES (address space),
-//                         stdin=FILE, uid=N (that user and group; root only), sigchld=ignore,
-//                         stdout=closed (a pipe nobody reads any more, SIGPIPE at its default)
+//                 and exits 4, =empty writes nothing, =killed writes half and is killed
+//   7z x -y -oFOLDER ARCHIVE  makes an empty file in FOLDER for each line of ARCHIVE;
+//                 FAKE_7Z_MODE=fail makes nothing and exits 2, =half makes the folder and exits
+//                 2, =killed is killed after one file, =warn unpacks all and exits 1
+//   helper restricted LIMIT PROGRAM ARGS  runs PROGRAM under a limit (POSIX): fsize=BYTES
+//                 (writes past it fail), memory=BYTES (address space), stdin=FILE, uid=N,
+//                 sigchld=ignore, stdout=closed (a pipe nobody reads, SIGPIPE at its default)
 //   helper hold|flood GATE  a grandchild that holds the pipe (flood: writes into it without
-//                         pause) until GATE exists
-//   anything else         the converter: runs FAKE_CONV_DO
-// Each of them first appends one line "[arg1][arg2]..." to FAKE_<NAME>_RECORD (NAME is CONV,
-// JAVA, WGET or 7Z) when it is set. FAKE_<NAME>_DO holds actions separated by '|', done in
-// order, each flushed at once:
-//   out:TEXT, err:TEXT  write TEXT (escapes \n \r \t \\ \xHH) to standard output / error;
-//                      the other actions take their text as it is (Windows paths)
-//   path               write PATH to standard output
-//   stdin              read standard input to its end, write "stdin:<bytes read>\n"
-//   files              write "open N\n" for each open descriptor but the standard ones (POSIX)
-//   write:FILE=TEXT    write TEXT into FILE
-//   replace:NEW>OLD    give NEW OLD's time, remove OLD (file or folder), rename NEW to OLD
-//   touch:FILE         set FILE's modification time to now, bytes unchanged
-//   fill:N:HH          write N bytes of the value HH to standard output
-//   gate:FILE          wait until FILE exists (a minute at most, then exit 102)
-//   spawn:FILE, spawnflood:FILE  leave a "hold"/"flood" grandchild at the gate FILE
-//   exit:N, terminate  end that way
+//                 pause) until GATE exists
+//   java, or anything else (the converter)  does FAKE_JAVA_DO or FAKE_CONV_DO
+// Each first appends "[arg1][arg2]...\n" to FAKE_<NAME>_RECORD (NAME: CONV, JAVA, WGET, 7Z) when
+// it is set. The actions of FAKE_<NAME>_DO are separated by '|' and flushed one by one:
+//   out:TEXT, err:TEXT  TEXT ("\n" a line feed) to standard output / error
+//   path, stdin, files  PATH; "stdin:<bytes read>\n"; "open N\n" for each descriptor above 2
+//   write:FILE=TEXT, touch:FILE  writes FILE; sets its time to now, bytes unchanged
+//   replace:NEW>OLD    gives NEW OLD's time, removes OLD (file or folder), renames NEW to OLD
+//   fill:N             N carriage returns to standard output
+//   gate:FILE          waits until FILE exists (a minute at most, then writes FILE.timeout)
+//   spawn:FILE, spawnflood:FILE  leaves a "hold"/"flood" grandchild at the gate FILE
+//   terminate          ends by SIGTERM
 // Names and arguments are UTF-8 on every platform.
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -67,7 +59,7 @@ bool StartHolder(const std::string& program, const std::string& mode, const std:
   return _spawnl(_P_NOWAIT, program.c_str(), program.c_str(), mode.c_str(), quoted.c_str(),
                  nullptr) != -1;
 }
-int RunRestricted(int, char**) { return 122; }  // Windows has no such limits for one process.
+bool SetLimit(const std::string&) { return false; }  // Windows has no such limits.
 std::string InheritedFiles() { return ""; }
 #else
 bool StartHolder(const std::string& program, const std::string& mode, const std::string& gate) {
@@ -77,36 +69,21 @@ bool StartHolder(const std::string& program, const std::string& mode, const std:
   return posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) == 0;
 }
 
-bool SetLimit(const char* setting) {
-  auto number = [&](std::size_t at) { return std::strtoull(setting + at, nullptr, 10); };
-  if (std::strncmp(setting, "fsize=", 6) == 0) {
-    rlimit limit{number(6), number(6)};
-    return signal(SIGXFSZ, SIG_IGN) != SIG_ERR && setrlimit(RLIMIT_FSIZE, &limit) == 0;
-  }
-  if (std::strncmp(setting, "memory=", 7) == 0) {
-    rlimit limit{number(7), number(7)};
-    return setrlimit(RLIMIT_AS, &limit) == 0;
-  }
-  if (std::strncmp(setting, "stdin=", 6) == 0) {
-    int fd = open(setting + 6, O_RDONLY);
-    return fd >= 0 && dup2(fd, 0) == 0;
-  }
-  if (std::strncmp(setting, "uid=", 4) == 0) {
-    auto id = static_cast<uid_t>(number(4));
-    return setgroups(0, nullptr) == 0 && setgid(id) == 0 && setuid(id) == 0;
-  }
-  if (std::strcmp(setting, "sigchld=ignore") == 0) return signal(SIGCHLD, SIG_IGN) != SIG_ERR;
+// Sets LIMIT=VALUE for this process and what it runs.
+bool SetLimit(const std::string& setting) {
+  const std::string name = setting.substr(0, setting.find('='));
+  const std::string value = setting.substr(name.size() + 1);
+  const rlim_t number = std::strtoull(value.c_str(), nullptr, 10);
+  const rlimit limit{number, number};
   int ends[2];
-  return std::strcmp(setting, "stdout=closed") == 0 && pipe(ends) == 0 && close(ends[0]) == 0 &&
-         dup2(ends[1], 1) == 1 && close(ends[1]) == 0 && signal(SIGPIPE, SIG_DFL) != SIG_ERR;
-}
-
-// restricted SETTING PROGRAM ARGS...: returns only on failure.
-int RunRestricted(int argc, char** argv) {
-  if (argc < 4 || !SetLimit(argv[2])) return 121;
-  execv(argv[3], argv + 3);
-  std::perror("execv");
-  return 123;
+  if (name == "fsize")
+    return signal(SIGXFSZ, SIG_IGN) != SIG_ERR && !setrlimit(RLIMIT_FSIZE, &limit);
+  if (name == "memory") return setrlimit(RLIMIT_AS, &limit) == 0;
+  if (name == "stdin") return dup2(open(value.c_str(), O_RDONLY), 0) == 0;
+  if (name == "uid") return !setgroups(0, nullptr) && !setgid(number) && !setuid(number);
+  if (setting == "sigchld=ignore") return signal(SIGCHLD, SIG_IGN) != SIG_ERR;
+  return setting == "stdout=closed" && !pipe(ends) && !close(ends[0]) && dup2(ends[1], 1) == 1 &&
+         !close(ends[1]) && signal(SIGPIPE, SIG_DFL) != SIG_ERR;
 }
 
 std::string InheritedFiles() {
@@ -128,25 +105,10 @@ std::vector<std::string> Arguments(int argc, char** argv) {
   return std::vector<std::string>(argv, argv + argc);
 }
 
-int Hex(char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; }
-
-std::string Unescape(const std::string& text) {
-  std::string bytes;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\\' && i + 1 < text.size()) {
-      c = text[++i];
-      if (c == 'n') c = '\n';
-      if (c == 'r') c = '\r';
-      if (c == 't') c = '\t';
-      if (c == 'x' && i + 2 < text.size()) {
-        c = static_cast<char>(Hex(text[i + 1]) * 16 + Hex(text[i + 2]));
-        i += 2;
-      }
-    }
-    bytes += c;
-  }
-  return bytes;
+std::string Unescape(std::string text) {
+  for (std::size_t at = 0; (at = text.find("\\n", at)) != std::string::npos; ++at)
+    text.replace(at, 2, "\n");
+  return text;
 }
 
 bool Write(std::FILE* stream, const std::string& bytes) {
@@ -167,12 +129,13 @@ std::string ReadFile(const std::string& name) {
   return content.str();
 }
 
-// `count` blocks of `block`, then the first `rest` bytes of it.
-void Repeat(const std::string& block, unsigned long long count, std::size_t rest) {
-  for (; count > 0; --count) {
-    if (!Write(stdout, block)) std::exit(5);
+// `size` bytes of the value `byte` to standard output.
+void Fill(char byte, unsigned long long size) {
+  const std::string block(1 << 20, byte);
+  for (unsigned long long part; size > 0; size -= part) {
+    part = std::min<unsigned long long>(size, block.size());
+    if (!Write(stdout, block.substr(0, part))) std::exit(5);
   }
-  Write(stdout, block.substr(0, rest));
 }
 
 void WaitAtGate(const std::string& gate) {
@@ -216,16 +179,11 @@ void Act(const std::string& action, const std::string& self) {
     fs::last_write_time(fs::u8path(value), fs::file_time_type::clock::now(), error);
     if (error) std::exit(94);
   } else if (name == "fill") {
-    unsigned long long size = std::strtoull(value.c_str(), nullptr, 10);
-    std::size_t at = value.find(':') + 1;
-    std::string block(1 << 20, static_cast<char>(Hex(value[at]) * 16 + Hex(value[at + 1])));
-    Repeat(block, size >> 20, size & ((1 << 20) - 1));
+    Fill('\r', std::strtoull(value.c_str(), nullptr, 10));
   } else if (name == "gate") {
     WaitAtGate(value);
   } else if (name == "spawn" || name == "spawnflood") {
     if (!StartHolder(self, name == "spawn" ? "hold" : "flood", value)) std::exit(103);
-  } else if (name == "exit") {
-    std::exit(std::atoi(value.c_str()));
   } else if (name == "terminate") {
     std::raise(SIGTERM);
   } else {
@@ -264,17 +222,19 @@ int Unpack(const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
   std::vector<std::string> args = Arguments(argc, argv);
   std::string first = args.size() > 1 ? args[1] : "";
-  if (first == "restricted") return RunRestricted(argc, argv);
+  if (first == "restricted") {  // returns only on failure
+    if (argc < 4 || !SetLimit(argv[2])) return 121;
+    execv(argv[3], argv + 3);
+    return 123;
+  }
   if (first == "hold" || first == "flood") {
-    if (first == "flood") {
-      std::thread([] { Repeat(std::string(4096, '#'), ~0ull, 0); }).detach();
-    }
+    if (first == "flood") std::thread([] { Fill('#', ~0ull); }).detach();
     WaitAtGate(args[2]);
     std::_Exit(0);  // The flood may still be writing.
   }
   std::string name = fs::u8path(args[0]).stem().u8string();
-  if (name != "wget" && name != "7z" && name != "java" && name != "javaw") name = "conv";
   if (name == "javaw") name = "java";
+  if (name != "wget" && name != "7z" && name != "java") name = "conv";
   for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   std::string record;
   for (std::size_t i = 1; i < args.size(); ++i) record += "[" + args[i] + "]";
