@@ -4,26 +4,15 @@
 #include "config/command_template.h"
 #include "config/search_path.h"
 #include "platform/platform.h"
+#include "rows.h"
 
 namespace tolvarine {
 namespace {
 
 TEST(CommandTemplate, QuotesAndPlaceholdersOfTheTemplateOnly) {
-  // template, folder, Java executable, command line
-  const std::string rows[][4] = {
-      {R"([{JAVAEXE}] -jar [{EXEDIR}\c.jar])", R"(D:\t)", R"(D:\j.exe)",
-       R"("D:\j.exe" -jar "D:\t\c.jar")"},
-      {"x []", "d", "j", "x \""},
-      {"a\"\"b \"\"\" \"\"\"\"", "d", "j", "a\"b \"\" \"\""},
-      {"[[]]", "d", "j", "\"\""},
-      {"{EXEJAVA} {JAVAEXE}{EXEDIR}{EXEDIR}", "d", "j", "j jdd"},
-      {"[{JAVAEXE}] -x", "d", "", "\"\" -x"},
-      {"{javaexe} {ExeDir} {EXEDIR {JAVAEXE", "d", "j", "{javaexe} {ExeDir} {EXEDIR {JAVAEXE"},
-      {"{{EXEDIR}}", "d", "j", "{d}"},
-      {"[{EXEDIR}/c] [{JAVAEXE}]", "/a[1]\"\"", "/j[2]", "\"/a[1]\"\"/c\" \"/j[2]\""},
-      {"{EXEDIR} {JAVAEXE}", "/x{JAVAEXE}", "/y{EXEDIR}", "/x{JAVAEXE} /y{EXEDIR}"},
-  };
-  for (const auto& row : rows) {
+  std::vector<unit::Row> rows = unit::ReadRows("template_vectors.txt");
+  ASSERT_GT(rows.size(), 5u);
+  for (const unit::Row& row : rows) {
     EXPECT_EQ(ExpandCommandTemplate(row[0], row[1], row[2]), row[3]) << row[0];
   }
   EXPECT_TRUE(TemplateNeedsJava("[{JAVAEXE}] -jar x"));

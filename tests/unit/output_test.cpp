@@ -37,69 +37,31 @@ std::string Filtered(const std::string& output, std::size_t piece, std::size_t h
 }
 
 TEST(ConsoleFilter, RebrandsDropsBlankAndWarningLinesAndFrames) {
-  const std::pair<std::string, std::string> rows[] = {
-      {"cpdf version 2\n", "quillorand version 2\n"},
-      {"last line without a line feed", "last line without a line feed\n"},
-      {"   \n", "   \n"},
-      {"coherentpdf tabula Gnumeric\n", "Quorvex Quorvex Tolvarine\n"},
-      {"Tabula CPDF gnumeric Coherentpdf\n", "Tabula CPDF gnumeric Coherentpdf\n"},
-      {"cpdfcpdf ccpdf tabulabula\n", "quillorandquillorand cquillorand Quorvexbula\n"},
-      // "cpdf" goes first and takes the c that "Gnumeric" and "coherentpdf" would need.
-      {"Gnumericpdf\n", "Gnumeriquillorand\n"},
-      {"coherentcpdf\n", "coherentquillorand\n"},
-      {"before\n(process:12): GLib-WARNING **: message\nafter\n", "before\nafter\n"},
-      {"GLib-warning **: x\nWARNING ** y\n", "GLib-warning **: x\nWARNING ** y\n"},
-      // The rest of the line comes in parts of its own, after the one that ends the marker.
-      {"x WARNING **: a tail long enough to come in parts after the marker\nnext\n", "next\n"},
-      // The marker is looked for before carriage returns go.
-      {"WARN\rING **: joined\n", "WARNING **: joined\n"},
-      {"Progress 10%\rProgress 20%\r\n", "Progress 10%Progress 20%\n"},
-      {"cp\rdf\n", "cpdf\n"},
-      {"a\n\n\r\n\r\rb", "a\nb\n"},
-      {"\n\r\nWARNING **:\n", ""},
-      {std::string("a\0b\ncp\0df\n\0\n", 13), "ab\nquillorand\n"},
-  };
-  for (const auto& [output, lines] : rows) {
-    const std::string expected = kHeader + lines + kFooter;
-    EXPECT_EQ(Filtered(output, output.size() + 1, kLineHeldInMemory), expected) << output;
+  std::vector<unit::Row> rows = unit::ReadRows("filter_vectors.txt");
+  ASSERT_GT(rows.size(), 10u);
+  for (const unit::Row& row : rows) {
+    const std::string expected = kHeader + row[1] + kFooter;
+    EXPECT_EQ(Filtered(row[0], row[0].size() + 1, kLineHeldInMemory), expected) << row[0];
     // Byte by byte, with lines past two bytes waiting in the temporary file.
-    EXPECT_EQ(Filtered(output, 1, 2), expected) << output;
+    EXPECT_EQ(Filtered(row[0], 1, 2), expected) << row[0];
   }
   EXPECT_EQ(Filtered(std::string(3, '\0'), 1, 2), "");
 }
 
-struct PatchRow {
-  std::string content;
-  std::string search;
-  std::string replacement;
-  bool from_end;
-  bool found;
-  std::string after;
-};
-
 TEST(ProducerPatch, OverwritesOneOccurrenceInPlace) {
-  const std::string c = kConverterProducerText;
-  const std::string p = kProductProducerText;
-  const PatchRow rows[] = {
-      {"/P " + c + " mid " + c + " end", c, p, true, true, "/P " + c + " mid " + p + " end"},
-      {"/P " + c + " mid " + c + " end", c, p, false, true, "/P " + p + " mid " + c + " end"},
-      {c, c, p, true, true, p},
-      {c + "x" + c, c, p, false, true, p + "x" + c},
-      {"abcabc", "bc", "XYZ", true, true, "abcaXY"},
-      {"abcabc", "bc", "X", false, true, "aX abc"},
-      {"abc", "bc", "", true, false, "abc"},
-      {"abc", "", "X", true, false, "abc"},
-  };
   const std::string path = unit::ScratchPath("patch");
-  for (const PatchRow& row : rows) {
-    std::ofstream(path, std::ios::binary) << row.content;
-    EXPECT_EQ(ReplaceTextInFile(path, row.search, row.replacement, row.from_end), row.found)
-        << row.content;
+  std::vector<unit::Row> rows = unit::ReadRows("patch_vectors.txt");
+  ASSERT_GT(rows.size(), 5u);
+  for (const unit::Row& row : rows) {
+    std::ofstream(path, std::ios::binary) << row[0];
+    EXPECT_EQ(ReplaceTextInFile(path, row[1], row[2], row[3] == "end"), row[0] != row[4]) << row[0];
     std::ostringstream after;
     after << std::ifstream(path, std::ios::binary).rdbuf();
-    EXPECT_EQ(after.str(), row.after) << row.content;
+    EXPECT_EQ(after.str(), row[4]) << row[0];
   }
   std::filesystem::remove(path);
+  const std::string c = kConverterProducerText;
+  const std::string p = kProductProducerText;
   EXPECT_FALSE(ReplaceTextInFile(path, c, p, true));
   EXPECT_FALSE(ReplaceTextInFile("", c, p, true));
   // The product's text in the converter's place: padded to its length, or none that fits.

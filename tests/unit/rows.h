@@ -48,6 +48,18 @@ inline std::vector<Row> ReadRows(const std::string& name) {
   return rows;
 }
 
+/// `text` cut at each space.
+inline Row Words(const std::string& text) {
+  Row words(1);
+  for (char c : text) {
+    if (c == ' ')
+      words.emplace_back();
+    else
+      words.back() += c;
+  }
+  return words;
+}
+
 }  // namespace tolvarine::unit
 
 #endif  // TOLVARINE_TESTS_UNIT_ROWS_H_
