@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "process/command_line.h"
+#include "rows.h"
 #ifndef _WIN32
 #include <unistd.h>
 #endif
@@ -217,10 +218,25 @@ std::string Expand(std::string text, const Installation& install) {
       {"{TMP}", install.File("tmp")},
       {"{SEP}", kSep},
       {"{EXE}", kExe},
-      {"{JAVA}", kWindows ? "javaw.exe" : "java"}};
+      {"{JAVA}", kWindows ? "javaw.exe" : "java"},
+      {"{PID}", std::to_string(platform::CurrentProcessId())},
+      {"{RAN}", "[in.svg][out.pdf]\n"},
+      {"{FAILED}", Failed()},
+      {"{CREATED}", "[OK] Create \"out.pdf\" file successful.\n"},
+      {"{FRAME}", kFrame},
+      {"{CONVERTER}", "(Apache FOP Version 1.0beta2: PDF Transcoder for Batik)"},
+      {"{PRODUCT}", "(Tolvarine SVG to PDF Converter)                       "}};
   for (const auto& [token, value] : tokens) {
     for (std::size_t at = 0; (at = text.find(token, at)) != std::string::npos; at += value.size())
       text.replace(at, token.size(), value);
+  }
+  // {*N:TEXT}, innermost first.
+  for (std::size_t at; (at = text.rfind("{*")) != std::string::npos;) {
+    const std::size_t colon = text.find(':', at), end = text.find('}', colon);
+    const std::string piece = text.substr(colon + 1, end - colon - 1);
+    std::string repeated;
+    for (int n = std::stoi(text.substr(at + 2)); n > 0; --n) repeated += piece;
+    text.replace(at, end + 1 - at, repeated);
   }
   return text;
 }
@@ -232,11 +248,62 @@ std::string Listing(const std::string& folder) {
     names.push_back(entry.path().filename().u8string());
   std::sort(names.begin(), names.end());
   std::string text;
-  for (const std::string& name : names) text += name + " ";
+  for (const std::string& name : names) text += (text.empty() ? "" : " ") + name;
   return text;
 }
 
-void RunCases(const std::vector<Case>& rows, const std::string& name) {
+std::vector<Case> ReadCases(const std::string& file, const std::string& group) {
+  std::vector<Case> cases;
+  bool in_group = false;
+  for (const std::string& line : tolvarine::testdata::DataLines(file)) {
+    if (line[0] == '[') in_group = line == "[" + group + "]";
+    if (line[0] == '[' || !in_group) continue;
+    const std::string key = line.substr(0, line.find(' '));
+    const std::size_t start = std::min(line.find_first_not_of(' ', key.size()), line.size());
+    const std::string raw = line.substr(start);
+    const std::string value = tolvarine::testdata::Fields(raw, '\0').front();
+    const std::size_t equals = value.find('=');
+    if (key == "==") cases.emplace_back();
+    if (cases.empty()) break;
+    Case& row = cases.back();
+    if (key == "==")
+      row.what = value;
+    else if (key == "config")
+      row.config = value;
+    else if (key == "args")
+      row.args = raw.empty() ? Args() : tolvarine::testdata::Fields(raw);
+    else if (key == "out")
+      row.out = value;
+    else if (key == "status")
+      row.status = std::stoi(value);
+    else if (key == "ran")
+      row.ran = value;
+    else if (key == "does")
+      row.env["FAKE_CONV_DO"] = value;
+    else if (key == "env" && equals == std::string::npos)
+      row.env[value] = std::nullopt;
+    else if (key == "env")
+      row.env[value.substr(0, equals)] = value.substr(equals + 1);
+    else if (key == "file")
+      row.before[value.substr(0, equals)] = value.substr(equals + 1);
+    else if (key == "after")
+      row.after[value.substr(0, equals)] = value.substr(equals + 1);
+    else if (key == "only")
+      row.only = value;
+    else if (key == "limit")
+      row.limit = value;
+    else if (key == "runs")
+      row.runs = std::stoi(value);
+    else if (key == "folder")
+      row.folder = value;
+    else
+      ADD_FAILURE() << file << ": " << line;
+  }
+  EXPECT_FALSE(cases.empty()) << "no cases in [" << group << "] of " << file;
+  return cases;
+}
+
+void RunCases(const std::vector<Case>& rows) {
   static const bool sanitized = SANITIZED_BUILD;
   for (const Case& row : rows) {
     auto has = [&](const char* word) { return row.only.find(word) != std::string::npos; };
@@ -244,14 +311,15 @@ void RunCases(const std::vector<Case>& rows, const std::string& name) {
         (has("plain") && (sanitized || UnderMemcheck())) || (!row.limit.empty() && UnderMemcheck()))
       continue;
     SCOPED_TRACE(row.what);
-    Installation install(name);
+    Installation install(row.folder);
     auto x = [&](const std::string& text) { return Expand(text, install); };
     RunOptions options = install.Options();
     for (const auto& [variable, value] : row.env)
       options.environment[variable] = value ? x(*value) : value;
     install.AddHelper("conv");
-    std::string config;
-    for (char c : x(row.config)) config += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    std::string config = x(row.config);
+    for (std::size_t at = 0; (at = config.find('\n', at)) != std::string::npos; at += 2)
+      config.insert(at, 1, '\r');
     if (!config.empty()) install.Write("config.dat", config);
     for (const auto& [path, content] : row.before) MakeFile(install, x(path), x(content));
     Args args;
@@ -268,9 +336,14 @@ void RunCases(const std::vector<Case>& rows, const std::string& name) {
     EXPECT_EQ(result.exit_code, row.status);
     EXPECT_EQ(ReadFile(install.File("CONV.txt")), x(row.ran));
     for (const auto& [path, content] : row.after) {
-      std::string file = install.File(x(path));
-      EXPECT_PRED2(Matches, file.back() == '/' ? Listing(file) : ReadFile(file), x(content))
-          << path;
+      std::string file = install.File(x(path)), expected = x(content);
+      if (file.back() == '/') {  // the names in any order
+        tolvarine::testdata::Row names = tolvarine::testdata::Fields(expected, ' ');
+        std::sort(names.begin(), names.end());
+        expected.clear();
+        for (const std::string& name : names) expected += (expected.empty() ? "" : " ") + name;
+      }
+      EXPECT_PRED2(Matches, file.back() == '/' ? Listing(file) : ReadFile(file), expected) << path;
     }
   }
 }

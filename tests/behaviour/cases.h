@@ -82,56 +82,48 @@ class Installation {
 inline std::string Failed(const std::string& name = "out.pdf") {
   return "[Error] Failed to create \"" + name + "\" file.\n";
 }
-inline std::string Created(const std::string& name = "out.pdf") {
-  return "[OK] Create \"" + name + "\" file successful.\n";
-}
-inline std::string Missing(const std::string& file) {
-  return "Failed to locate \"" + file + "\" file.\n";
-}
 inline const std::string kFrame = "============================\n";
 inline std::string Framed(const std::string& text) {
   return "[Message]\n" + kFrame + text + kFrame;
 }
-inline const std::string kConv = "[Info]\nRunEXE={CONV}\n";
-inline const std::string kConverterText = "(Apache FOP Version 1.0beta2: PDF Transcoder for Batik)";
-inline const std::string kProductText = "(Tolvarine SVG to PDF Converter)                       ";
 inline const Args kArgs = {"in.svg", "out.pdf"};
-inline const std::string kRan = "[in.svg][out.pdf]\n";
-/// What the fake converter does: actions separated by '|' (see the helper program).
-inline Environment Does(const std::string& actions) { return {{"FAKE_CONV_DO", actions}}; }
-/// Typed empty fields: a bare "{}" would make the formatter give each field a line of its own.
-inline const Environment kSameEnv;
-inline const Files kNoFiles;
 
-/// One launcher run. Texts may hold {CONV} (the converter as config.dat names it), {DIR} (the
-/// installation), {TMP} (its temporary-files folder), {SEP}, {EXE} and {JAVA} (the Java
-/// program's default name). Expected texts may hold '*' for any characters.
+/// One launcher run in an installation of its own. Texts may hold {CONV} (the converter as
+/// config.dat names it), {DIR} (the installation), {TMP} (its temporary-files folder), {SEP},
+/// {EXE}, {JAVA} (the Java program's default name), {PID} (the tests' process id), {RAN} (the
+/// converter's record of a run with in.svg and out.pdf), {FAILED} and {CREATED} (the report on
+/// out.pdf), {FRAME}, {CONVERTER} and {PRODUCT} (the producer texts), and {*N:TEXT} for N times
+/// TEXT. Expected texts may hold '*' for any characters.
 struct Case {
-  const char* what;
-  std::string config;  // config.dat, line feeds written as CR LF; none when empty
-  Args args;
-  std::string out;
-  int status = 0;
-  std::string ran = "<none>";  // what the converter recorded, one line a run
-  Environment env = {};
-  /// Files to make first: "<dir>", "<helper>", "<fifo>" (POSIX) or "<link>TARGET" make one of
-  /// these kinds; other texts are the content.
-  Files before = {};
-  /// Files after: "<none>" for a missing one; a path ending in "/" gives the folder's names,
-  /// sorted, each followed by a space.
-  Files after = {};
-  /// Any of "posix", "windows", "plain" (skipped under memcheck and the sanitizer).
-  std::string only = "";
-  std::string limit = "";  // one of the helper's limits to run under (POSIX), not memcheck
-  int runs = 1;            // the same run again; the last one is checked
+  std::string what;
+  std::string config;          // config.dat, line feeds written as CR LF; none when empty
+  Args args = kArgs;           // "args" in a case file: the arguments between '|'
+  std::string out;             // what the launcher shows
+  int status = 0;              // its exit status
+  std::string ran = "<none>";  // "ran": what the converter recorded, one line a run
+  /// "env NAME=VALUE", or "env NAME" to remove it; "does ACTIONS" for the converter's
+  /// FAKE_CONV_DO (see the helper program).
+  Environment env;
+  /// "file PATH=CONTENT" to make first; "<dir>", "<helper>", "<fifo>" (POSIX) or
+  /// "<link>TARGET" make one of these kinds.
+  Files before;
+  /// "after PATH=CONTENT": "<none>" for a missing file; a path ending in "/" gives the
+  /// folder's names, sorted, between spaces.
+  Files after;
+  std::string only;    // any of "posix", "windows", "plain" (not under memcheck or sanitizer)
+  std::string limit;   // one of the helper's limits to run under (POSIX), not under memcheck
+  int runs = 1;        // the same run again; the last one is checked
+  std::string folder;  // the installation's folder within its temp folder
 };
 
 std::string Expand(std::string text, const Installation& install);
-/// The names in a folder, sorted, each followed by a space.
+/// The names in a folder, sorted, between spaces.
 std::string Listing(const std::string& folder);
-/// Runs every row in an installation of its own (the sub-folder `name` of a temp folder),
-/// opens the gate "{DIR}/gate" after the runs, and checks the row.
-void RunCases(const std::vector<Case>& rows, const std::string& name = "");
+/// The cases of the group "[group]" in data/`file`: "== WHAT" starts one, "KEY VALUE" lines
+/// give its fields.
+std::vector<Case> ReadCases(const std::string& file, const std::string& group);
+/// Runs every row and checks it; the gate "{DIR}/gate" opens after the runs.
+void RunCases(const std::vector<Case>& rows);
 
 }  // namespace behaviour
 

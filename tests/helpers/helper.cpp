@@ -13,7 +13,7 @@
 //   java, or anything else (the converter)  does FAKE_JAVA_DO or FAKE_CONV_DO
 // Each first appends "[arg1][arg2]...\n" to FAKE_<NAME>_RECORD (NAME: CONV, JAVA, WGET, 7Z) when
 // it is set. The actions of FAKE_<NAME>_DO are separated by '|' and flushed one by one:
-//   out:TEXT, err:TEXT  TEXT ("\n" a line feed) to standard output / error
+//   out:TEXT, err:TEXT  TEXT to standard output / error
 //   path, stdin, files  PATH; "stdin:<bytes read>\n"; "open N\n" for each descriptor above 2
 //   write:FILE=TEXT, touch:FILE  writes FILE; sets its time to now, bytes unchanged
 //   replace:NEW>OLD    gives NEW OLD's time, removes OLD (file or folder), renames NEW to OLD
@@ -105,12 +105,6 @@ std::vector<std::string> Arguments(int argc, char** argv) {
   return std::vector<std::string>(argv, argv + argc);
 }
 
-std::string Unescape(std::string text) {
-  for (std::size_t at = 0; (at = text.find("\\n", at)) != std::string::npos; ++at)
-    text.replace(at, 2, "\n");
-  return text;
-}
-
 bool Write(std::FILE* stream, const std::string& bytes) {
   return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() &&
          std::fflush(stream) == 0;
@@ -153,7 +147,7 @@ void Act(const std::string& action, const std::string& self) {
   std::string value = colon == std::string::npos ? "" : action.substr(colon + 1);
   std::error_code error;
   if (name == "out" || name == "err") {
-    Write(name == "out" ? stdout : stderr, Unescape(value));
+    Write(name == "out" ? stdout : stderr, value);
   } else if (name == "stdin") {
     std::size_t count = 0;
     for (char buffer[4096]; std::size_t got = std::fread(buffer, 1, sizeof buffer, stdin);)

@@ -10,39 +10,39 @@ namespace tolvarine {
 namespace {
 
 TEST(CommandLine, SplitsAsTheWindowsRuntimeDoes) {
-  std::vector<unit::Row> rows = unit::ReadRows("argv_vectors.txt");
+  std::vector<testdata::Row> rows = testdata::ReadRows("argv_vectors.txt");
   ASSERT_GT(rows.size(), 40u);
-  for (const unit::Row& row : rows) {
-    EXPECT_EQ(SplitCommandLine(row[0]), unit::Row(row.begin() + 1, row.end())) << row[0];
+  for (const testdata::Row& row : rows) {
+    EXPECT_EQ(SplitCommandLine(row[0]), testdata::Row(row.begin() + 1, row.end())) << row[0];
   }
-  EXPECT_EQ(SplitCommandLine(""), unit::Row{""});
+  EXPECT_EQ(SplitCommandLine(""), testdata::Row{""});
 }
 
 TEST(CommandLine, QuotedArgumentsComeBackWhole) {
   std::vector<std::string> arguments = {"tolvarine"};
-  for (const unit::Row& row : unit::ReadRows("quote_vectors.txt")) {
+  for (const testdata::Row& row : testdata::ReadRows("quote_vectors.txt")) {
     EXPECT_EQ(QuoteArgument(row[0]), row[1]) << row[0];
-    EXPECT_EQ(SplitCommandLine("p " + QuoteArgument(row[0])), (unit::Row{"p", row[0]})) << row[0];
+    EXPECT_EQ(SplitCommandLine("p " + QuoteArgument(row[0])), (testdata::Row{"p", row[0]})) << row[0];
     arguments.push_back(row[0]);
   }
   ASSERT_GT(arguments.size(), 5u);
-  unit::Row split = SplitCommandLine("p " + BuildArgumentString(arguments));
-  EXPECT_EQ(unit::Row(split.begin() + 1, split.end()),
-            unit::Row(arguments.begin() + 1, arguments.end()));
+  testdata::Row split = SplitCommandLine("p " + BuildArgumentString(arguments));
+  EXPECT_EQ(testdata::Row(split.begin() + 1, split.end()),
+            testdata::Row(arguments.begin() + 1, arguments.end()));
   EXPECT_EQ(BuildArgumentString({"tolvarine"}), "");
   EXPECT_EQ(BuildArgumentString({"tolvarine", "a", "b"}), "\"a\" \"b\"");
 }
 
 TEST(CommandLine, LauncherArgumentsAreWalkedInOrder) {
-  std::vector<unit::Row> rows = unit::ReadRows("arguments_vectors.txt");
+  std::vector<testdata::Row> rows = testdata::ReadRows("arguments_vectors.txt");
   ASSERT_GT(rows.size(), 10u);
-  for (const unit::Row& row : rows) {
-    ParsedArguments parsed = ParseArguments(unit::Words("tolvarine " + row[0]));
+  for (const testdata::Row& row : rows) {
+    ParsedArguments parsed = ParseArguments(testdata::Fields("tolvarine " + row[0], ' '));
     EXPECT_EQ(parsed.debug_mode, row[3].find("debug") != std::string::npos) << row[0];
     EXPECT_EQ(parsed.show_help, row[3].find("help") != std::string::npos) << row[0];
     if (parsed.show_help) continue;  // the walk stopped: nothing else is looked at
     EXPECT_EQ(parsed.output_file_name, row[1]) << row[0];
-    EXPECT_EQ(parsed.argument_list, unit::Words("tolvarine " + row[2])) << row[0];
+    EXPECT_EQ(parsed.argument_list, testdata::Fields("tolvarine " + row[2], ' ')) << row[0];
   }
   EXPECT_EQ(ParseArguments({"tolvarine"}).output_file_name, "");
 }

@@ -10,9 +10,9 @@ namespace tolvarine {
 namespace {
 
 TEST(CommandTemplate, QuotesAndPlaceholdersOfTheTemplateOnly) {
-  std::vector<unit::Row> rows = unit::ReadRows("template_vectors.txt");
+  std::vector<testdata::Row> rows = testdata::ReadRows("template_vectors.txt");
   ASSERT_GT(rows.size(), 5u);
-  for (const unit::Row& row : rows) {
+  for (const testdata::Row& row : rows) {
     EXPECT_EQ(ExpandCommandTemplate(row[0], row[1], row[2]), row[3]) << row[0];
   }
   EXPECT_TRUE(TemplateNeedsJava("[{JAVAEXE}] -jar x"));

@@ -26,14 +26,14 @@ class IniReader : public testing::Test {
     if (bytes != "<none>") std::ofstream(path_, std::ios::binary) << bytes;
     return path_;
   }
-  const std::string path_ = unit::ScratchPath("ini");
+  const std::string path_ = testdata::ScratchPath("ini");
 };
 
 TEST_F(IniReader, GivesWhatWindowsReaderGives) {
-  std::vector<unit::Row> rows = unit::ReadRows("ini_vectors.txt");
+  std::vector<testdata::Row> rows = testdata::ReadRows("ini_vectors.txt");
   ASSERT_GT(rows.size(), 80u);
   const bool ansi = platform::kPathSeparator == '\\';
-  for (const unit::Row& row : rows) {
+  for (const testdata::Row& row : rows) {
     if (ansi && row[6] == "utf8") continue;
     std::string path = File(row[0]);
     std::size_t size = std::stoul(row[4]);

@@ -37,9 +37,9 @@ std::string Filtered(const std::string& output, std::size_t piece, std::size_t h
 }
 
 TEST(ConsoleFilter, RebrandsDropsBlankAndWarningLinesAndFrames) {
-  std::vector<unit::Row> rows = unit::ReadRows("filter_vectors.txt");
+  std::vector<testdata::Row> rows = testdata::ReadRows("filter_vectors.txt");
   ASSERT_GT(rows.size(), 10u);
-  for (const unit::Row& row : rows) {
+  for (const testdata::Row& row : rows) {
     const std::string expected = kHeader + row[1] + kFooter;
     EXPECT_EQ(Filtered(row[0], row[0].size() + 1, kLineHeldInMemory), expected) << row[0];
     // Byte by byte, with lines past two bytes waiting in the temporary file.
@@ -49,10 +49,10 @@ TEST(ConsoleFilter, RebrandsDropsBlankAndWarningLinesAndFrames) {
 }
 
 TEST(ProducerPatch, OverwritesOneOccurrenceInPlace) {
-  const std::string path = unit::ScratchPath("patch");
-  std::vector<unit::Row> rows = unit::ReadRows("patch_vectors.txt");
+  const std::string path = testdata::ScratchPath("patch");
+  std::vector<testdata::Row> rows = testdata::ReadRows("patch_vectors.txt");
   ASSERT_GT(rows.size(), 5u);
-  for (const unit::Row& row : rows) {
+  for (const testdata::Row& row : rows) {
     std::ofstream(path, std::ios::binary) << row[0];
     EXPECT_EQ(ReplaceTextInFile(path, row[1], row[2], row[3] == "end"), row[0] != row[4]) << row[0];
     std::ostringstream after;
@@ -72,7 +72,7 @@ TEST(ProducerPatch, OverwritesOneOccurrenceInPlace) {
 }
 
 TEST(ProducerPatch, FileSearchFindsOccurrencesAcrossBlockLines) {
-  const std::string path = unit::ScratchPath("search");
+  const std::string path = testdata::ScratchPath("search");
   for (std::size_t at = 0; at <= 12; ++at) {
     std::string content = std::string(16, 'a');
     content.replace(at, 3, "abc");
