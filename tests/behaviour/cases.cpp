@@ -190,15 +190,10 @@ RunOptions Installation::Options() const {
 
 Args Installation::Command(const Args& args) const {
   Args argv;
-  if (UnderMemcheck()) {
-    argv = {"/usr/bin/valgrind",
-            "--tool=memcheck",
-            "-q",
-            "--error-exitcode=99",
-            "--leak-check=full",
-            "--errors-for-leak-kinds=definite",
-            "--trace-children=no",
-            "--log-file=" + (root / "memcheck.log").string()};
+  if (UnderMemcheck()) {  // the launcher only: its children run as they are
+    argv = {"/usr/bin/valgrind", "-q", "--error-exitcode=99", "--leak-check=full",
+            "--errors-for-leak-kinds=definite"};
+    argv.push_back("--log-file=" + (root / "memcheck.log").string());
   }
   argv.push_back(launcher());
   argv.insert(argv.end(), args.begin(), args.end());
