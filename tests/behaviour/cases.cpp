@@ -248,49 +248,39 @@ std::string Listing(const std::string& folder) {
 }
 
 std::vector<Case> ReadCases(const std::string& file, const std::string& group) {
+  static const std::map<std::string, std::string Case::*> texts = {
+      {"==", &Case::what},      {"config", &Case::config}, {"out", &Case::out},
+      {"ran", &Case::ran},      {"only", &Case::only},     {"limit", &Case::limit},
+      {"folder", &Case::folder}};
+  static const std::map<std::string, Files Case::*> files = {{"file", &Case::before},
+                                                             {"after", &Case::after}};
   std::vector<Case> cases;
   bool in_group = false;
   for (const std::string& line : tolvarine::testdata::DataLines(file)) {
     if (line[0] == '[') in_group = line == "[" + group + "]";
     if (line[0] == '[' || !in_group) continue;
     const std::string key = line.substr(0, line.find(' '));
-    const std::size_t start = std::min(line.find_first_not_of(' ', key.size()), line.size());
-    const std::string raw = line.substr(start);
+    const std::string raw =
+        line.substr(std::min(line.find_first_not_of(' ', key.size()), line.size()));
     const std::string value = tolvarine::testdata::Fields(raw, '\0').front();
-    const std::size_t equals = value.find('=');
+    const std::string name = value.substr(0, value.find('='));
+    const std::optional<std::string> rest =
+        name.size() < value.size() ? std::optional(value.substr(name.size() + 1)) : std::nullopt;
     if (key == "==") cases.emplace_back();
     if (cases.empty()) break;
     Case& row = cases.back();
-    if (key == "==")
-      row.what = value;
-    else if (key == "config")
-      row.config = value;
+    if (texts.count(key))
+      row.*texts.at(key) = value;
+    else if (files.count(key))
+      (row.*files.at(key))[name] = rest.value_or("");
     else if (key == "args")
       row.args = raw.empty() ? Args() : tolvarine::testdata::Fields(raw);
-    else if (key == "out")
-      row.out = value;
-    else if (key == "status")
-      row.status = std::stoi(value);
-    else if (key == "ran")
-      row.ran = value;
+    else if (key == "status" || key == "runs")
+      (key == "status" ? row.status : row.runs) = std::stoi(value);
     else if (key == "does")
       row.env["FAKE_CONV_DO"] = value;
-    else if (key == "env" && equals == std::string::npos)
-      row.env[value] = std::nullopt;
     else if (key == "env")
-      row.env[value.substr(0, equals)] = value.substr(equals + 1);
-    else if (key == "file")
-      row.before[value.substr(0, equals)] = value.substr(equals + 1);
-    else if (key == "after")
-      row.after[value.substr(0, equals)] = value.substr(equals + 1);
-    else if (key == "only")
-      row.only = value;
-    else if (key == "limit")
-      row.limit = value;
-    else if (key == "runs")
-      row.runs = std::stoi(value);
-    else if (key == "folder")
-      row.folder = value;
+      row.env[name] = rest;
     else
       ADD_FAILURE() << file << ": " << line;
   }
