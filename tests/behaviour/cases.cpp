@@ -68,7 +68,9 @@ bool Matches(const std::string& text, const std::string& pattern) {
 }
 
 void MakeFile(const Installation& install, const std::string& path, const std::string& content) {
-  if (content == "<dir>")
+  if (content == "<none>")
+    return;
+  else if (content == "<dir>")
     fs::create_directories(fs::u8path(install.File(path)));
   else if (content == "<helper>")
     install.AddHelper(path);
@@ -254,6 +256,7 @@ std::vector<Case> ReadCases(const std::string& file, const std::string& group) {
       {"folder", &Case::folder}};
   static const std::map<std::string, Files Case::*> files = {{"file", &Case::before},
                                                              {"after", &Case::after}};
+  Case defaults;  // the group's lines before its first case
   std::vector<Case> cases;
   bool in_group = false;
   for (const std::string& line : tolvarine::testdata::DataLines(file)) {
@@ -266,9 +269,8 @@ std::vector<Case> ReadCases(const std::string& file, const std::string& group) {
     const std::string name = value.substr(0, value.find('='));
     const std::optional<std::string> rest =
         name.size() < value.size() ? std::optional(value.substr(name.size() + 1)) : std::nullopt;
-    if (key == "==") cases.emplace_back();
-    if (cases.empty()) break;
-    Case& row = cases.back();
+    if (key == "==") cases.push_back(defaults);
+    Case& row = cases.empty() ? defaults : cases.back();
     if (texts.count(key))
       row.*texts.at(key) = value;
     else if (files.count(key))

@@ -105,7 +105,7 @@ struct Case {
   /// FAKE_CONV_DO (see the helper program).
   Environment env;
   /// "file PATH=CONTENT" to make first; "<dir>", "<helper>", "<fifo>" (POSIX) or
-  /// "<link>TARGET" make one of these kinds.
+  /// "<link>TARGET" make one of these kinds, "<none>" nothing.
   Files before;
   /// "after PATH=CONTENT": "<none>" for a missing file; a path ending in "/" gives the
   /// folder's names, sorted, between spaces.
@@ -120,7 +120,7 @@ std::string Expand(std::string text, const Installation& install);
 /// The names in a folder, sorted, between spaces.
 std::string Listing(const std::string& folder);
 /// The cases of the group "[group]" in data/`file`: "== WHAT" starts one, "KEY VALUE" lines
-/// give its fields.
+/// give its fields, and those before the group's first case give every case's.
 std::vector<Case> ReadCases(const std::string& file, const std::string& group);
 /// Runs every row and checks it; the gate "{DIR}/gate" opens after the runs.
 void RunCases(const std::vector<Case>& rows);
