@@ -56,15 +56,30 @@ std::string HostPath(std::string path) {
   return "Z:" + path;
 }
 
-// True when `text` matches `pattern`, where '*' stands for any run of characters.
+// True when `text` matches `pattern`, where '*' stands for any run of characters. Each piece
+// between stars is found once, leftmost first: a flooded output of megabytes stays quick.
 bool Matches(const std::string& text, const std::string& pattern) {
-  std::size_t star = pattern.find('*');
-  if (star == std::string::npos) return text == pattern;
-  if (text.compare(0, star, pattern, 0, star) != 0) return false;
-  for (std::size_t at = star; at <= text.size(); ++at) {
-    if (Matches(text.substr(at), pattern.substr(star + 1))) return true;
+  std::vector<std::string> pieces(1);
+  for (char c : pattern) {
+    if (c == '*')
+      pieces.emplace_back();
+    else
+      pieces.back() += c;
   }
-  return false;
+  const std::string& first = pieces.front();
+  const std::string& last = pieces.back();
+  if (pieces.size() == 1) return text == pattern;
+  if (text.size() < first.size() + last.size() || text.compare(0, first.size(), first) != 0 ||
+      text.compare(text.size() - last.size(), last.size(), last) != 0)
+    return false;
+  std::size_t at = first.size();
+  const std::size_t end = text.size() - last.size();
+  for (std::size_t i = 1; i + 1 < pieces.size(); ++i) {
+    at = text.find(pieces[i], at);
+    if (at == std::string::npos || at + pieces[i].size() > end) return false;
+    at += pieces[i].size();
+  }
+  return true;
 }
 
 void MakeFile(const Installation& install, const std::string& path, const std::string& content) {
