@@ -59,25 +59,16 @@ std::string HostPath(std::string path) {
 // True when `text` matches `pattern`, where '*' stands for any run of characters. Each piece
 // between stars is found once, leftmost first: a flooded output of megabytes stays quick.
 bool Matches(const std::string& text, const std::string& pattern) {
-  std::vector<std::string> pieces(1);
-  for (char c : pattern) {
-    if (c == '*')
-      pieces.emplace_back();
-    else
-      pieces.back() += c;
-  }
-  const std::string& first = pieces.front();
-  const std::string& last = pieces.back();
-  if (pieces.size() == 1) return text == pattern;
-  if (text.size() < first.size() + last.size() || text.compare(0, first.size(), first) != 0 ||
-      text.compare(text.size() - last.size(), last.size(), last) != 0)
+  std::size_t star = pattern.find('*'), at = star, end = text.size();
+  if (star == std::string::npos) return text == pattern;
+  const std::size_t last = pattern.rfind('*') + 1, tail = pattern.size() - last;
+  if (end < star + tail || text.compare(0, star, pattern, 0, star) != 0 ||
+      text.compare(end - tail, tail, pattern, last, tail) != 0)
     return false;
-  std::size_t at = first.size();
-  const std::size_t end = text.size() - last.size();
-  for (std::size_t i = 1; i + 1 < pieces.size(); ++i) {
-    at = text.find(pieces[i], at);
-    if (at == std::string::npos || at + pieces[i].size() > end) return false;
-    at += pieces[i].size();
+  for (std::size_t next; star + 1 < last; at += next - star - 1, star = next) {
+    next = pattern.find('*', star + 1);
+    at = text.find(pattern.substr(star + 1, next - star - 1), at);
+    if (at == std::string::npos || at + (next - star - 1) > end - tail) return false;
   }
   return true;
 }

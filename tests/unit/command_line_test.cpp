@@ -22,7 +22,8 @@ TEST(CommandLine, QuotedArgumentsComeBackWhole) {
   std::vector<std::string> arguments = {"tolvarine"};
   for (const testdata::Row& row : testdata::ReadRows("quote_vectors.txt")) {
     EXPECT_EQ(QuoteArgument(row[0]), row[1]) << row[0];
-    EXPECT_EQ(SplitCommandLine("p " + QuoteArgument(row[0])), (testdata::Row{"p", row[0]})) << row[0];
+    EXPECT_EQ(SplitCommandLine("p " + QuoteArgument(row[0])), (testdata::Row{"p", row[0]}))
+        << row[0];
     arguments.push_back(row[0]);
   }
   ASSERT_GT(arguments.size(), 5u);
