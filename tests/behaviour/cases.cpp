@@ -59,16 +59,20 @@ std::string HostPath(std::string path) {
 // True when `text` matches `pattern`, where '*' stands for any run of characters. Each piece
 // between stars is found once, leftmost first: a flooded output of megabytes stays quick.
 bool Matches(const std::string& text, const std::string& pattern) {
-  std::size_t star = pattern.find('*'), at = star, end = text.size();
-  if (star == std::string::npos) return text == pattern;
-  const std::size_t last = pattern.rfind('*') + 1, tail = pattern.size() - last;
-  if (end < star + tail || text.compare(0, star, pattern, 0, star) != 0 ||
-      text.compare(end - tail, tail, pattern, last, tail) != 0)
+  const std::size_t first = pattern.find('*');
+  if (first == std::string::npos) return text == pattern;
+  const std::size_t last = pattern.rfind('*'), tail = pattern.size() - last - 1;
+  if (text.size() < first + tail || text.compare(0, first, pattern, 0, first) != 0 ||
+      text.compare(text.size() - tail, tail, pattern, last + 1, tail) != 0)
     return false;
-  for (std::size_t next; star + 1 < last; at += next - star - 1, star = next) {
-    next = pattern.find('*', star + 1);
-    at = text.find(pattern.substr(star + 1, next - star - 1), at);
-    if (at == std::string::npos || at + (next - star - 1) > end - tail) return false;
+  std::size_t at = first;  // where the next piece may start in `text`
+  for (std::size_t star = first; star != last;) {
+    const std::size_t next = pattern.find('*', star + 1);
+    const std::string piece = pattern.substr(star + 1, next - star - 1);
+    at = text.find(piece, at);
+    if (at == std::string::npos || at + piece.size() > text.size() - tail) return false;
+    at += piece.size();
+    star = next;
   }
   return true;
 }
