@@ -602,10 +602,27 @@ std::wstring FindProgram(const std::wstring& name) {
   return std::wstring();
 }
 
+// The file name that Windows opens for `program`: its last component, without a stream
+// suffix (":stream", "::$DATA", which names the file itself) and without the trailing dots and
+// blanks that the system drops.
+std::wstring NameWindowsRuns(const std::wstring& program) {
+  std::size_t separator = program.find_last_of(L"\\/");
+  std::wstring name = separator == std::wstring::npos ? program : program.substr(separator + 1);
+  // A colon before the last separator belongs to a drive; one in the last component starts
+  // the stream, except in a bare "C:name", whose colon is a drive's too.
+  std::size_t colon = name.find(L':');
+  if (separator == std::wstring::npos && colon == 1) colon = name.find(L':', 2);
+  if (colon != std::wstring::npos) name.resize(colon);
+  std::size_t end = name.find_last_not_of(L". ");
+  name.resize(end == std::wstring::npos ? 0 : end + 1);
+  return name;
+}
+
 bool IsBatchFile(const std::wstring& program) {
-  std::size_t dot = program.find_last_of(L".\\/");
-  if (dot == std::wstring::npos || program[dot] != L'.') return false;
-  std::wstring extension = program.substr(dot);
+  std::wstring name = NameWindowsRuns(program);
+  std::size_t dot = name.rfind(L'.');
+  if (dot == std::wstring::npos) return false;
+  std::wstring extension = name.substr(dot);
   return _wcsicmp(extension.c_str(), L".bat") == 0 || _wcsicmp(extension.c_str(), L".cmd") == 0;
 }
 
