@@ -524,13 +524,40 @@ class InheritOnly {
   LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
 };
 
+// Sets the limits of `job` to `flags`.
+bool LimitJob(HANDLE job, DWORD flags) {
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
+  std::memset(&limits, 0, sizeof limits);
+  limits.BasicLimitInformation.LimitFlags = flags;
+  return SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) !=
+         0;
+}
+
+// A job that ends every process in it when its last handle closes. The launcher holds the only
+// one, so a launcher that is killed takes its child, and what the child started, with it.
+HANDLE KillOnCloseJob() {
+  HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  if (job == nullptr) {
+    Failed("CreateJobObjectW");
+    return nullptr;
+  }
+  if (LimitJob(job, JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE)) return job;
+  Failed("SetInformationJobObject");
+  CloseHandle(job);
+  return nullptr;
+}
+
 // A started child's handles, closed process handle first, on every path.
 struct Child {
   PROCESS_INFORMATION started{};
+  HANDLE job = nullptr;  // the child's job, when it could be put in one
   Child() = default;
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
   ~Child() {
+    // The child has ended by now; what it left running outlives the run, as it always did.
+    if (job != nullptr && !LimitJob(job, 0)) Failed("SetInformationJobObject");
+    if (job != nullptr) CloseHandle(job);
     if (started.hProcess != nullptr) CloseHandle(started.hProcess);
     if (started.hThread != nullptr) CloseHandle(started.hThread);
   }
@@ -652,11 +679,28 @@ std::size_t ProgramEnd(const std::wstring& line) {
   return i;
 }
 
+// Puts the suspended child into a job that ends it with the launcher, and lets it run.
+bool JoinJobAndResume(Child& child) {
+  child.job = KillOnCloseJob();
+  if (child.job != nullptr && !AssignProcessToJobObject(child.job, child.started.hProcess)) {
+    // An older system puts no job inside the one that may hold the launcher: the child then
+    // runs without it, as it always did.
+    Failed("AssignProcessToJobObject");
+    CloseHandle(child.job);
+    child.job = nullptr;
+  }
+  if (ResumeThread(child.started.hThread) != static_cast<DWORD>(-1)) return true;
+  Failed("ResumeThread");
+  // A child that never ran is ended; the result does not change the failed start.
+  static_cast<void>(TerminateProcess(child.started.hProcess, 1));
+  return false;
+}
+
 // Starts `command` with CreateProcessW. A program named without a folder is looked for as
 // ProgramFolders says and started by its full path; a batch file is named by its full path in
 // the command line too, since cmd.exe would look in the current folder first.
 bool StartProcess(const CommandLine& command, BOOL inherit, DWORD flags, STARTUPINFOW* startup,
-                  PROCESS_INFORMATION& process) {
+                  Child& child) {
   std::wstring line = Wide(command.text);
   std::wstring program = command.argv.empty() ? std::wstring() : Wide(command.argv[0]);
   std::wstring application;
@@ -679,16 +723,18 @@ bool StartProcess(const CommandLine& command, BOOL inherit, DWORD flags, STARTUP
                                         std::to_string(kMaxCommandLine - 1) + " Windows takes");
     return false;
   }
+  // Started suspended, so that it runs nothing before it is in its job.
   if (CreateProcessW(application.empty() ? nullptr : application.c_str(), line.data(), nullptr,
-                     nullptr, inherit, flags, nullptr, nullptr, startup, &process) != 0) {
-    return true;
+                     nullptr, inherit, flags | CREATE_SUSPENDED, nullptr, nullptr, startup,
+                     &child.started) == 0) {
+    return Failed("CreateProcessW");
   }
-  return Failed("CreateProcessW");
+  return JoinJobAndResume(child);
 }
 
 // Starts the child hidden, with no standard input and both output streams into `write_end`,
-// which is the only handle it inherits. Fills `process` on success.
-bool StartCaptured(const CommandLine& command, HANDLE write_end, PROCESS_INFORMATION& process) {
+// which is the only handle it inherits. Fills `child` on success.
+bool StartCaptured(const CommandLine& command, HANDLE write_end, Child& child) {
   HANDLE inherited = write_end;
   InheritOnly inherit(&inherited);
   if (inherit.get() == nullptr) return false;
@@ -701,7 +747,7 @@ bool StartCaptured(const CommandLine& command, HANDLE write_end, PROCESS_INFORMA
   startup.StartupInfo.hStdOutput = write_end;
   startup.StartupInfo.hStdError = write_end;
   startup.lpAttributeList = inherit.get();
-  return StartProcess(command, TRUE, EXTENDED_STARTUPINFO_PRESENT, &startup.StartupInfo, process);
+  return StartProcess(command, TRUE, EXTENDED_STARTUPINFO_PRESENT, &startup.StartupInfo, child);
 }
 
 // True when a failed pipe call only means that every writer has closed the pipe.
@@ -782,7 +828,7 @@ std::optional<std::int32_t> RunCapturedProcess(const CommandLine& command, const
         Failed("SetHandleInformation");
         return std::nullopt;
       }
-      if (!StartCaptured(command, write_handle, child.started)) return std::nullopt;
+      if (!StartCaptured(command, write_handle, child)) return std::nullopt;
     }
     CollectOutput(read_handle, child.started.hProcess, sink);
   }
@@ -809,7 +855,7 @@ std::int32_t RunProcessAndWait(const CommandLine& command, int show_state) {
   startup.cbReserved2 = 0;
   startup.lpReserved2 = nullptr;
   Child child;
-  if (!StartProcess(command, FALSE, NORMAL_PRIORITY_CLASS, &startup, child.started)) return -1;
+  if (!StartProcess(command, FALSE, NORMAL_PRIORITY_CLASS, &startup, child)) return -1;
   DWORD wait = WaitForSingleObject(child.started.hProcess, INFINITE);
   if (wait != WAIT_OBJECT_0) {
     if (wait == WAIT_FAILED) Failed("WaitForSingleObject");

@@ -22,6 +22,7 @@
 //                      writes FILE.timeout)
 //   spawn:FILE, spawnflood:FILE  leaves a "hold"/"flood" grandchild at the gate FILE
 //   terminate          ends by SIGTERM
+//   killparent         ends the launcher as a kill does and waits for its end
 // Names and arguments are UTF-8 on every platform.
 #include <algorithm>
 #include <cctype>
@@ -37,6 +38,9 @@
 #include <vector>
 #ifdef _WIN32
 #include <process.h>
+#include <windows.h>
+// After windows.h, which it needs.
+#include <tlhelp32.h>
 #else
 #include <fcntl.h>
 #include <grp.h>
@@ -61,6 +65,21 @@ bool StartHolder(const std::string& program, const std::string& mode, const std:
                  nullptr) != -1;
 }
 bool SetLimit(const std::string&) { return false; }  // Windows has no such limits.
+// Ends the process that started this one as a kill does, and waits until it has ended.
+bool KillParent() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32W entry;
+  entry.dwSize = sizeof entry;
+  DWORD parent = 0;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+    if (entry.th32ProcessID == GetCurrentProcessId()) parent = entry.th32ParentProcessID;
+  CloseHandle(snapshot);
+  HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, parent);
+  bool ended = process != nullptr && TerminateProcess(process, 137) &&
+               WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0;
+  if (process != nullptr) CloseHandle(process);
+  return ended;
+}
 std::string InheritedFiles() { return ""; }
 #else
 bool StartHolder(const std::string& program, const std::string& mode, const std::string& gate) {
@@ -68,6 +87,13 @@ bool StartHolder(const std::string& program, const std::string& mode, const std:
   char* argv[] = {name.data(), how.data(), at.data(), nullptr};
   pid_t pid;
   return posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) == 0;
+}
+
+bool KillParent() {
+  const pid_t parent = getppid();
+  if (kill(parent, SIGKILL) != 0) return false;
+  while (getppid() == parent) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return true;
 }
 
 // Sets LIMIT=VALUE for this process and what it runs.
@@ -182,6 +208,8 @@ void Act(const std::string& action, const std::string& self) {
     WaitAtGate(value);
   } else if (name == "spawn" || name == "spawnflood") {
     if (!StartHolder(self, name == "spawn" ? "hold" : "flood", value)) std::exit(103);
+  } else if (name == "killparent") {
+    if (!KillParent()) std::exit(104);
   } else if (name == "terminate") {
     std::raise(SIGTERM);
   } else {
