@@ -27,14 +27,24 @@ foreach(jar ${CMAKE_MATCH_1})
     message(FATAL_ERROR "config.dat names ${jar}, which the zip lacks")
   endif()
 endforeach()
+# The converter writes UTF-8, which the launcher shows on a console as text.
+if(NOT config MATCHES " -Dsun.stdout.encoding=UTF-8 -Dsun.stderr.encoding=UTF-8 ")
+  message(FATAL_ERROR "config.dat leaves the converter's text in the ANSI code page:\n${config}")
+endif()
 if(NOT config MATCHES "ConverterProducerText=\\(Apache FOP Version [^\n]+\\)\n")
   message(FATAL_ERROR "config.dat names no producer text found by a conversion:\n${config}")
 endif()
+# Compared as files: a text read into CMake loses its carriage returns. The zip's help has CR
+# LF line ends, like the launcher's own line after it.
 execute_process(COMMAND wine ${out}/${top}/tolvarine.exe --help
-  OUTPUT_VARIABLE help RESULT_VARIABLE status)
+  OUTPUT_FILE ${out}/help.txt RESULT_VARIABLE status)
 file(READ ${SOURCE_DIR}/installation/options.dat expected)
-string(REPLACE "\r\n" "\n" help "${help}")
-if(NOT status EQUAL 0 OR NOT help STREQUAL "${expected}\n")
+string(REPLACE "\n" "\r\n" expected "${expected}\n")
+file(WRITE ${out}/expected-help.txt "${expected}")
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${out}/help.txt
+  ${out}/expected-help.txt RESULT_VARIABLE differs)
+file(READ ${out}/help.txt help)
+if(NOT status EQUAL 0 OR differs)
   message(FATAL_ERROR "the packaged launcher's help differs (status ${status}):\n${help}")
 endif()
 message(STATUS "package ${zips} is a working installation")

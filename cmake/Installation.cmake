@@ -10,7 +10,13 @@ set(TOLVARINE_JAVA_HOME /usr/lib/jvm/default-java CACHE PATH
   "Java runtime the Linux installation links in as its private runtime")
 
 install(TARGETS tolvarine RUNTIME DESTINATION . COMPONENT launcher)
-install(FILES installation/options.dat DESTINATION . COMPONENT launcher)
+if(WIN32)
+  # On Windows the help's lines end in CR LF, as the launcher's own line after it does.
+  configure_file(installation/options.dat options.dat @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/options.dat DESTINATION . COMPONENT launcher)
+else()
+  install(FILES installation/options.dat DESTINATION . COMPONENT launcher)
+endif()
 
 find_package(Java COMPONENTS Development QUIET)
 set(converter_classpath)

@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/platform.h"
+
 namespace tolvarine {
 
 namespace {
@@ -82,7 +84,7 @@ class Printer {
     unflushed_ = true;
     // A console or pipe that refuses output leaves nothing to be done about it here: the run
     // goes on to its report, as every other step does.
-    static_cast<void>(std::fwrite(bytes.data(), 1, bytes.size(), out_));
+    platform::PrintOutput(out_, bytes);
   }
 
   std::FILE* out_;

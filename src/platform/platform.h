@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
@@ -187,6 +188,11 @@ void PrintText(const std::string& text);
 
 /// Writes bytes to standard output exactly as they are, no line end changed.
 void PrintBytes(const std::string& bytes);
+
+/// Writes the converter's output to `out` as text. On a console (Windows) its bytes are read as
+/// UTF-8 and shown as the characters they are, a character cut between two writes shown whole
+/// with the second; elsewhere they go through `out` unchanged.
+void PrintOutput(std::FILE* out, std::string_view bytes);
 
 // --- Failure reasons -----------------------------------------------------------------------
 

@@ -656,4 +656,9 @@ void PrintBytes(const std::string& bytes) {
   if (!bytes.empty()) static_cast<void>(std::fwrite(bytes.data(), 1, bytes.size(), stdout));
 }
 
+void PrintOutput(std::FILE* out, std::string_view bytes) {
+  // A closed or full output is the user's choice; the run goes on to its report either way.
+  if (!bytes.empty()) static_cast<void>(std::fwrite(bytes.data(), 1, bytes.size(), out));
+}
+
 }  // namespace tolvarine::platform

@@ -878,25 +878,52 @@ std::optional<std::string> OwnCommandLine() {
   return Narrow(line, std::wcslen(line));
 }
 
-void PrintText(const std::string& text) {
-  std::wstring wide = Wide(text);
-  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+namespace {
+
+// The console behind `out`, or nothing when `out` is a file or a pipe.
+HANDLE ConsoleOf(std::FILE* out) {
+  int fd = _fileno(out);
+  HANDLE handle = fd < 0 ? INVALID_HANDLE_VALUE : AsHandle(_get_osfhandle(fd));
   DWORD mode = 0;
-  if (out != nullptr && out != INVALID_HANDLE_VALUE && GetConsoleMode(out, &mode)) {
-    std::fflush(stdout);  // What was printed before comes first.
-    std::wstring lines;
-    for (wchar_t c : wide) {
-      if (c == L'\n') lines += L'\r';
-      lines += c;
-    }
-    DWORD written = 0;
-    // A failure is not reported: its report would be printed the same way.
-    if (WriteConsoleW(out, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr)) {
-      return;
-    }
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) {
+    return nullptr;
   }
+  return handle;
+}
+
+// Shows `text` (UTF-8) on the console after what `out` printed before it, each line feed as CR
+// LF. A failure is not reported: its report would be printed the same way.
+bool WriteToConsole(HANDLE console, std::FILE* out, std::string_view text) {
+  std::fflush(out);
+  std::wstring lines;
+  for (wchar_t c : Wide(std::string(text))) {
+    if (c == L'\n') lines += L'\r';
+    lines += c;
+  }
+  DWORD written = 0;
+  return lines.empty() ||
+         WriteConsoleW(console, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
+}
+
+// How much of `bytes` ends where a UTF-8 character ends: a character whose first bytes come
+// last waits for the rest.
+std::size_t CompleteLength(std::string_view bytes) {
+  for (std::size_t back = 1; back <= 3 && back <= bytes.size(); ++back) {
+    auto c = static_cast<unsigned char>(bytes[bytes.size() - back]);
+    if ((c & 0xC0) == 0x80) continue;  // a continuation byte: its start is further back
+    std::size_t length = c < 0xC0 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : c < 0xF8 ? 4 : 1;
+    return length > back ? bytes.size() - back : bytes.size();
+  }
+  return bytes.size();
+}
+
+}  // namespace
+
+void PrintText(const std::string& text) {
+  HANDLE console = ConsoleOf(stdout);
+  if (console != nullptr && WriteToConsole(console, stdout, text)) return;
   // A file or a pipe gets the ANSI code page, as ever; the text mode adds the CR of each LF.
-  std::string ansi = Narrow(wide, CP_ACP);
+  std::string ansi = Narrow(Wide(text), CP_ACP);
   if (!ansi.empty()) static_cast<void>(std::fwrite(ansi.data(), 1, ansi.size(), stdout));
 }
 
@@ -909,6 +936,24 @@ void PrintBytes(const std::string& bytes) {
   if (!bytes.empty()) static_cast<void>(std::fwrite(bytes.data(), 1, bytes.size(), stdout));
   std::fflush(stdout);
   if (old_mode != -1) _setmode(fd, old_mode);
+}
+
+void PrintOutput(std::FILE* out, std::string_view bytes) {
+  HANDLE console = ConsoleOf(out);
+  if (console == nullptr) {
+    // A file or a pipe gets the bytes; a refused write leaves nothing to be done here.
+    if (!bytes.empty()) static_cast<void>(std::fwrite(bytes.data(), 1, bytes.size(), out));
+    return;
+  }
+  // The start of a character that the last piece cut off; only the converter's output, which
+  // goes to one console, comes here.
+  static std::string held;
+  held.append(bytes);
+  std::size_t complete = CompleteLength(held);
+  if (!WriteToConsole(console, out, std::string_view(held).substr(0, complete))) {
+    static_cast<void>(std::fwrite(held.data(), 1, complete, out));  // as bytes, then
+  }
+  held.erase(0, complete);
 }
 
 // --- The process and leftovers ---------------------------------------------------------------
