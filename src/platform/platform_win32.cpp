@@ -653,15 +653,33 @@ bool IsBatchFile(const std::wstring& program) {
   return _wcsicmp(extension.c_str(), L".bat") == 0 || _wcsicmp(extension.c_str(), L".cmd") == 0;
 }
 
+// The batch file that the system runs for `line` given no program; empty when it runs none.
+// An unquoted name with blanks is tried up to each blank in turn, and the first file found
+// runs: "C:\my dir\conv.bat x" runs "C:\my dir\conv.bat" when there is no "C:\my.exe".
+std::wstring BatchFileRunBy(const std::wstring& line, const std::wstring& program) {
+  if (IsBatchFile(program)) return program;
+  if (line.empty() || line[0] == L'"') return std::wstring();
+  for (std::size_t end = 0; end != std::wstring::npos;) {
+    end = line.find_first_of(L" \t", end + 1);
+    std::wstring name = line.substr(0, end);
+    // A name without an extension means its ".exe", which is no batch file.
+    bool bare = NameWindowsRuns(name).find(L'.') == std::wstring::npos;
+    if (IsFile(ExtendedPath(bare ? name + L".exe" : name))) {
+      return bare || !IsBatchFile(name) ? std::wstring() : name;
+    }
+  }
+  return std::wstring();
+}
+
 // A batch file runs in cmd.exe, which reads the command line by rules of its own: a double
 // quote ends the quoting that keeps "&" or "|" from starting another command, a percent sign
 // expands a variable even inside quotes, and a line break ends the command. An argument with
 // any of them is refused, and nothing runs.
-bool ArgumentsSafeForBatchFile(const CommandLine& command) {
+bool ArgumentsSafeForBatchFile(const CommandLine& command, const std::string& batch_file) {
   for (std::size_t i = 1; i < command.argv.size(); ++i) {
     if (command.argv[i].find_first_of("\"%\r\n") == std::string::npos) continue;
     PrintText("[Error] The argument [" + command.argv[i] +
-              "] cannot be passed safely to the batch file \"" + command.argv[0] +
+              "] cannot be passed safely to the batch file \"" + batch_file +
               "\": nothing was run.\n");
     return false;
   }
@@ -713,8 +731,11 @@ bool StartProcess(const CommandLine& command, BOOL inherit, DWORD flags, STARTUP
       return false;
     }
   }
-  if (IsBatchFile(application.empty() ? program : application)) {
-    if (!ArgumentsSafeForBatchFile(command)) return false;
+  std::wstring batch_file = application.empty()        ? BatchFileRunBy(line, program)
+                            : IsBatchFile(application) ? program
+                                                       : std::wstring();
+  if (!batch_file.empty()) {
+    if (!ArgumentsSafeForBatchFile(command, Narrow(batch_file))) return false;
     if (!application.empty()) line = L"\"" + application + L"\"" + line.substr(ProgramEnd(line));
   }
   if (line.size() >= kMaxCommandLine) {
