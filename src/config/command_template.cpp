@@ -59,19 +59,26 @@ bool TemplateNeedsJava(const std::string& command_template) {
          command_template.find(kJavaExePlaceholder) != std::string::npos;
 }
 
-std::string ExpandCommandTemplate(const std::string& command_template,
-                                  const std::string& launcher_directory,
-                                  const std::string& java_executable) {
-  // The quote notation applies to the template's own text only: a "[", "]" or doubled quote
-  // in the installation's folder or the Java path must reach the command line unchanged.
-  std::string text =
-      ReplaceAll(ReplaceAll(ReplaceAll(command_template, "[", "\""), "]", "\""), "\"\"", "\"");
+std::string ReadQuoteNotation(const std::string& command_template) {
+  return ReplaceAll(ReplaceAll(ReplaceAll(command_template, "[", "\""), "]", "\""), "\"\"", "\"");
+}
+
+std::string FillPlaceholders(const std::string& text, const std::string& launcher_directory,
+                             const std::string& java_executable) {
   const Placeholder placeholders[3] = {
       {kExeDirPlaceholder, sizeof kExeDirPlaceholder - 1, &launcher_directory},
       {kExeJavaPlaceholder, sizeof kExeJavaPlaceholder - 1, &java_executable},
       {kJavaExePlaceholder, sizeof kJavaExePlaceholder - 1, &java_executable},
   };
   return FillPlaceholders(text, placeholders);
+}
+
+std::string ExpandCommandTemplate(const std::string& command_template,
+                                  const std::string& launcher_directory,
+                                  const std::string& java_executable) {
+  // The quote notation applies to the template's own text only: a "[", "]" or doubled quote
+  // in the installation's folder or the Java path must reach the command line unchanged.
+  return FillPlaceholders(ReadQuoteNotation(command_template), launcher_directory, java_executable);
 }
 
 }  // namespace tolvarine

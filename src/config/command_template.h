@@ -13,6 +13,14 @@ inline constexpr char kExeJavaPlaceholder[] = "{EXEJAVA}";
 /// Whether the template names the Java executable through a placeholder.
 bool TemplateNeedsJava(const std::string& command_template);
 
+/// The template with its quote notation ("[", "]" and a doubled quote) turned into double quotes.
+std::string ReadQuoteNotation(const std::string& command_template);
+
+/// `text` with its placeholders filled in, in one pass: the inserted folder and Java executable
+/// are never changed, nor read for placeholders.
+std::string FillPlaceholders(const std::string& text, const std::string& launcher_directory,
+                             const std::string& java_executable);
+
 /// The template with its quote notation turned into double quotes and its placeholders
 /// filled in; the inserted folder and Java executable are never changed.
 std::string ExpandCommandTemplate(const std::string& command_template,

@@ -1,8 +1,8 @@
 #include "java/java_download.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <optional>
+#include <utility>
 
 #include "config/installation.h"
 #include "platform/platform.h"
@@ -15,6 +15,35 @@ namespace {
 
 std::string Join(const std::string& folder, const std::string& name) {
   return folder + platform::kPathSeparator + name;
+}
+
+// The lines of a run that finds no Java runtime: the places looked in come first, once, so
+// that the lines after them tell why none was fetched either.
+class MissingRuntime {
+ public:
+  explicit MissingRuntime(std::string places) : places_(std::move(places)) {}
+  void LookedIn(const std::string& place) { places_ += ", \"" + place + "\""; }
+  /// Prints `line` (when not empty) after the places looked in.
+  void Say(const std::string& line = "") {
+    if (!said_)
+      platform::PrintText("Failed to find a Java runtime (looked for " + places_ + ").\n");
+    said_ = true;
+    if (!line.empty()) platform::PrintText(line + "\n");
+  }
+
+ private:
+  std::string places_;
+  bool said_ = false;
+};
+
+// Whether what is kept at `path` may be used: only what is the user's own and nobody else can
+// write, since another user could have put a program there. Otherwise the run says so and goes
+// on as if it were not there.
+bool Trusted(const std::string& path, const char* what) {
+  std::string reason = platform::DistrustReason(path);
+  if (reason.empty()) return true;
+  platform::PrintText(std::string("Ignored the kept ") + what + ": " + reason + ".\n");
+  return false;
 }
 
 std::string DownloadedExecutable(const std::string& folder, const std::string& java_name) {
@@ -57,23 +86,24 @@ void RemoveLeftovers(const std::string& temp_directory) {
 // The downloader writes to a file of our own, which becomes the archive only when the
 // transfer ended well, so an interrupted one never leaves a broken archive for later runs.
 // False when no download could be tried (and that has been reported).
-bool DownloadArchive(const std::string& archive) {
+bool DownloadArchive(const std::string& archive, MissingRuntime& report) {
   std::string downloader = MakeLauncherPath(std::string("wget") + platform::kExecutableSuffix);
   if (!platform::EntryExists(downloader)) {
     // Ends its line like every other message, so the report that follows has a line of its own.
-    platform::PrintText("Failed to locate \"" + downloader + "\" file.\n");
+    report.Say("Failed to locate \"" + downloader + "\" file.");
     return false;
   }
   std::string address =
       ReadConfigValue(kConfigSection, kJavaDownloadUrlKey, "", kJavaDownloadUrlSize);
   if (address.empty()) {
-    std::printf("Failed to read \"JavaDownloadURL\" value from config file.\n");
+    report.Say("Failed to read \"JavaDownloadURL\" value from config file.");
     return false;
   }
   std::string partial = PrivateName(archive, "part");
   platform::CommandLine command{
       "\"" + downloader + "\" -O " + QuoteArgument(partial) + " " + QuoteArgument(address),
       {downloader, "-O", partial, address}};
+  platform::FailureStep step("download");
   std::int32_t status = RunAndWait(command, kShowNormal);
   std::optional<std::uint64_t> size = platform::FileSize(partial);
   bool complete = status == 0 && size && *size > 0;
@@ -91,27 +121,35 @@ bool Unpacked(std::optional<std::int32_t> status) {
 
 // Runs the unpacker on `archive` into `destination`: its exit status (-1 for an abnormal end),
 // or nothing when it could not be run (a missing unpacker has been reported).
-std::optional<std::int32_t> RunUnpacker(const std::string& archive,
-                                        const std::string& destination) {
+std::optional<std::int32_t> RunUnpacker(const std::string& archive, const std::string& destination,
+                                        MissingRuntime& report) {
   if (archive.empty() || destination.empty()) return std::nullopt;
   std::string unpacker = MakeLauncherPath(std::string("7z") + platform::kExecutableSuffix);
   if (!platform::EntryExists(unpacker)) {
-    platform::PrintText("Failed to locate \"" + unpacker + "\" file.\n");
+    report.Say("Failed to locate \"" + unpacker + "\" file.");
     return std::nullopt;
   }
+  platform::FailureStep step("unpack");
   platform::CommandLine command{
       "\"" + unpacker + "\" x -y -o" + QuoteArgument(destination) + " " + QuoteArgument(archive),
       {unpacker, "x", "-y", "-o" + destination, archive}};
   return RunAndWait(command, kShowNormal);
 }
 
+// Whether `folder` holds a runtime that may run: the executable is there, and both are the
+// user's own with nobody else able to write them.
+bool UsableRuntime(const std::string& folder, const std::string& java_name) {
+  std::string executable = DownloadedExecutable(folder, java_name);
+  return platform::EntryExists(executable) && platform::DistrustReason(folder).empty() &&
+         platform::DistrustReason(executable).empty();
+}
+
 // Makes the unpacked runtime in `staging` the one at `folder`, in one rename, so that no run
-// ever starts a runtime that is still being unpacked. A folder left without the executable
-// (by an older run) is moved aside first.
+// ever starts a runtime that is still being unpacked. A folder that holds no usable runtime
+// (left by an older run, or not the user's own) is moved aside first.
 void PublishRuntime(const std::string& staging, const std::string& folder,
                     const std::string& java_name) {
-  if (!platform::RenamePath(staging, folder) &&
-      !platform::EntryExists(DownloadedExecutable(folder, java_name))) {
+  if (!platform::RenamePath(staging, folder) && !UsableRuntime(folder, java_name)) {
     std::string stale = PrivateName(folder, "stale");
     if (platform::RenamePath(folder, stale)) {
       platform::RenamePath(staging, folder);
@@ -123,35 +161,50 @@ void PublishRuntime(const std::string& staging, const std::string& folder,
 
 }  // namespace
 
-std::optional<std::string> ObtainDownloadedJava(const std::string& java_name) {
-  std::string temp_directory = platform::TempDirectory();
+std::optional<std::string> ObtainDownloadedJava(const std::string& java_name,
+                                                const std::string& places) {
+  MissingRuntime report(places);
+  std::string why_not;
+  std::string temp_directory = platform::TempDirectory(&why_not);
   if (temp_directory.empty()) {
-    std::printf("Failed to locate the temporary-files folder.\n");
+    report.Say("Failed to locate the temporary-files folder" +
+               (why_not.empty() ? "" : ": " + why_not) + ".");
     return std::nullopt;
   }
   RemoveLeftovers(temp_directory);
   std::string folder = temp_directory + kJavaDownloadName;
   std::string result = DownloadedExecutable(folder, java_name);
-  if (platform::EntryExists(result)) return result;
+  report.LookedIn(result);
+  if (platform::EntryExists(result) && Trusted(folder, "Java runtime") &&
+      Trusted(result, "Java runtime")) {
+    return result;
+  }
 
   std::string archive = folder + ".zip";
-  if (!platform::EntryExists(archive) && !DownloadArchive(archive)) return std::nullopt;
+  bool kept = platform::EntryExists(archive) && Trusted(archive, "Java archive");
+  if (!kept && !DownloadArchive(archive, report)) return std::nullopt;
   if (!platform::EntryExists(archive)) {
-    platform::PrintText("Failed to locate \"" + archive + "\" file.\n");
+    report.Say("Failed to locate \"" + archive + "\" file.");
     return std::nullopt;
   }
   std::string staging = PrivateName(folder, "unpacking");
   platform::RemoveTree(staging);
   // An unpacker that was killed or failed part-way may have written the executable and not
   // the rest: only a run that ended well is published.
-  if (Unpacked(RunUnpacker(archive, staging)) &&
-      platform::EntryExists(DownloadedExecutable(staging, java_name))) {
+  std::optional<std::int32_t> status = RunUnpacker(archive, staging, report);
+  if (Unpacked(status) && platform::EntryExists(DownloadedExecutable(staging, java_name))) {
     PublishRuntime(staging, folder, java_name);
   } else {
     platform::RemoveTree(staging);
   }
-  if (!platform::EntryExists(result)) return std::nullopt;
-  return result;
+  // An archive that cannot be unpacked would fail every later run the same way.
+  if (status && !Unpacked(status) && platform::RemoveFile(archive)) {
+    report.Say("Failed to unpack \"" + archive +
+               "\": removed it, so that the next run downloads it again.");
+  }
+  if (UsableRuntime(folder, java_name)) return result;
+  report.Say();
+  return std::nullopt;
 }
 
 }  // namespace tolvarine

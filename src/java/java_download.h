@@ -10,8 +10,12 @@ namespace tolvarine {
 inline constexpr char kJavaDownloadName[] = "TolvarineJava";
 
 /// The downloaded runtime's executable (named `java_name`), fetched and unpacked first when
-/// it is not there yet; nothing when it does not exist afterwards.
-std::optional<std::string> ObtainDownloadedJava(const std::string& java_name);
+/// it is not there yet; nothing when there is none afterwards, and then a line has named the
+/// places looked in (`places`, then the temporary-files folder's runtime) and others why.
+/// A kept runtime or archive is used only when it is the user's own and nobody else can write
+/// it; an archive that the unpacker fails on is removed.
+std::optional<std::string> ObtainDownloadedJava(const std::string& java_name,
+                                                const std::string& places);
 
 }  // namespace tolvarine
 

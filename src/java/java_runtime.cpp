@@ -11,14 +11,23 @@ std::string DefaultJavaName() {
   return std::string("java") + platform::kWindowlessSuffix + platform::kExecutableSuffix;
 }
 
+namespace {
+
+std::string PrivateJavaPath() {
+  return MakeLauncherPath(std::string("jre") + platform::kPathSeparator + "bin" +
+                          platform::kPathSeparator + DefaultJavaName());
+}
+
+}  // namespace
+
 std::optional<std::string> FindPrivateJava() {
-  std::string path = MakeLauncherPath(std::string("jre") + platform::kPathSeparator + "bin" +
-                                      platform::kPathSeparator + DefaultJavaName());
+  std::string path = PrivateJavaPath();
   if (!platform::EntryExists(path)) return std::nullopt;
   return path;
 }
 
 bool IsSystemJavaUsable() {
+  platform::FailureStep step("java -version");
   return CaptureOutput("java -version").find(kJavaRuntimePhrase) != std::string::npos;
 }
 
@@ -27,7 +36,10 @@ std::string ResolveJavaExecutable() {
   std::string java_name =
       ReadConfigValue(kConfigSection, kDefaultJavaExeKey, DefaultJavaName(), kDefaultJavaExeSize);
   if (IsSystemJavaUsable()) return java_name;
-  return ObtainDownloadedJava(java_name).value_or(java_name);
+  std::string private_path = PrivateJavaPath();
+  std::string places =
+      (private_path.empty() ? "" : "\"" + private_path + "\", ") + "\"java\" on PATH";
+  return ObtainDownloadedJava(java_name, places).value_or(java_name);
 }
 
 }  // namespace tolvarine

@@ -38,12 +38,14 @@ void PutProductProducerText(const std::string& path) {
 
 }  // namespace
 
-int ReportOutputFile(const std::string& output_file_name, const platform::FileState& before) {
+int ReportOutputFile(const std::string& output_file_name, const platform::FileState& before,
+                     bool converter_succeeded) {
   if (output_file_name.empty()) {
     std::printf("[Message] Output filename is empty.\n");
     return kFailure;
   }
-  if (!WrittenByThisRun(output_file_name, before)) {
+  // A converter that failed wrote no file of this run's, even where another run changed it.
+  if (!converter_succeeded || !WrittenByThisRun(output_file_name, before)) {
     platform::PrintText("[Error] Failed to create \"" + output_file_name + "\" file.\n");
     return kFailure;
   }
@@ -79,9 +81,10 @@ int RunLauncher(const std::vector<std::string>& arguments) {
   platform::FileState before = platform::ReadFileState(parsed.output_file_name);
   // The output is shown as it comes; a converter that writes nothing leaves no frame.
   ConsoleFilter filter(stdout);
-  RunConverter(argument_string, [&filter](std::string_view piece) { filter.Feed(piece); });
+  std::optional<std::int32_t> status =
+      RunConverter(parsed.argument_list, [&filter](std::string_view piece) { filter.Feed(piece); });
   filter.Finish();
-  return ReportOutputFile(parsed.output_file_name, before);
+  return ReportOutputFile(parsed.output_file_name, before, status == 0);
 }
 
 }  // namespace tolvarine

@@ -134,8 +134,15 @@ bool WriteEnvironmentVariable(const std::string& name, const std::string& value)
 std::string DefaultSearchPath();
 
 /// The user's temporary-files folder, always ending with kPathSeparator; empty when no safe
-/// folder can be had.
-std::string TempDirectory();
+/// folder can be had, and then `why_not` (when given) says why, naming the folder ("\"/tmp/x\"
+/// belongs to another user"), or stays empty where the system tells nothing.
+std::string TempDirectory(std::string* why_not = nullptr);
+
+/// Why what is at `path` (links followed) must not be trusted to hold programs this user runs:
+/// "\"PATH\" belongs to another user" or "others can write \"PATH\""; empty when it is the user's
+/// own and nobody else can write it, when nothing is there, and where the system keeps such
+/// folders per user (Windows).
+std::string DistrustReason(const std::string& path);
 
 // --- Configuration -------------------------------------------------------------------------
 
@@ -168,6 +175,16 @@ using OutputSink = std::function<void(std::string_view piece)>;
 /// number when a signal ended it; -1 when it cannot be told), or nothing when it could not be
 /// started.
 std::optional<std::int32_t> RunCapturedProcess(const CommandLine& command, const OutputSink& sink);
+
+/// RunCapturedProcess for the converter, which must never outlive the launcher: POSIX passes
+/// SIGINT, SIGTERM and SIGHUP on to it and, on Linux, has it killed when the launcher dies; it
+/// starts with LC_ALL=C.UTF-8 where the launcher's locale can name only ASCII characters.
+/// Windows ties it to the launcher as every captured child.
+std::optional<std::int32_t> RunConversion(const CommandLine& command, const OutputSink& sink);
+
+/// True where the system starts a command line's text (Windows), false where it starts the
+/// split form (POSIX).
+extern const bool kStartsCommandText;
 
 /// Runs a child in this process's console and waits for it without a limit. Returns its
 /// exit code as a signed 32-bit value, or -1 when it cannot be started or has none.
@@ -202,6 +219,20 @@ using FailureObserver = std::function<void(const std::string& reason)>;
 
 /// Sets the one observer of failure reasons; an empty one drops them (the default).
 void SetFailureObserver(FailureObserver observer);
+
+/// While it lives, each failure reason names the step it belongs to first, as in
+/// "java -version: cannot start \"java\": No such file or directory"; the step before it comes
+/// back when it ends.
+class FailureStep {
+ public:
+  explicit FailureStep(std::string name);
+  FailureStep(const FailureStep&) = delete;
+  FailureStep& operator=(const FailureStep&) = delete;
+  ~FailureStep();
+
+ private:
+  std::string outer_;
+};
 
 }  // namespace tolvarine::platform
 

@@ -1,10 +1,16 @@
 // POSIX implementation of the platform layer.
 #include <dirent.h>
 #include <fcntl.h>
+#include <langinfo.h>
+#include <locale.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/types.h>
@@ -14,9 +20,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "platform/failure.h"
 #include "platform/platform.h"
@@ -30,6 +38,7 @@ const char kPathSeparator = '/';
 const char kPathListSeparator = ':';
 const char kExecutableSuffix[] = "";
 const char kWindowlessSuffix[] = "";
+const bool kStartsCommandText = false;
 
 namespace {
 
@@ -386,28 +395,55 @@ std::string DefaultSearchPath() {
 
 namespace {
 
-// A folder in the shared /tmp is used only when it is ours alone: another user who could
-// create or write it could plant a runtime there for us to run.
-bool IsPrivateFolder(const std::string& path) {
+// Why `info`, what `path` names, may not hold programs this user runs: whoever else owns it or
+// can write it could put one there.
+std::string Distrust(const struct stat& info, const std::string& path) {
+  if (info.st_uid != geteuid()) return "\"" + path + "\" belongs to another user";
+  if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) return "others can write \"" + path + "\"";
+  return std::string();
+}
+
+// The user's own folder inside a temporary-files folder that others can write: made for the
+// user alone, and used only while it still is. Links are not followed: another user may have
+// put one there.
+std::string OwnFolderIn(const std::string& shared, std::string* why_not) {
+  std::string folder = shared + (shared.back() == kPathSeparator ? "" : "/") + "tolvarine-" +
+                       std::to_string(static_cast<unsigned long>(geteuid()));
+  std::string why;
   struct stat info;
-  return lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid() &&
-         (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+    const char* error = std::strerror(errno);
+    why = "cannot make \"" + folder + "\": " + error;
+  } else if (lstat(folder.c_str(), &info) != 0) {
+    const char* error = std::strerror(errno);
+    why = "cannot examine \"" + folder + "\": " + error;
+  } else if (!S_ISDIR(info.st_mode)) {
+    why = "\"" + folder + "\" is " + (S_ISLNK(info.st_mode) ? "a link" : "not a folder");
+  } else {
+    why = Distrust(info, folder);
+  }
+  if (why.empty()) return folder + kPathSeparator;
+  if (why_not != nullptr) *why_not = why;
+  return std::string();
 }
 
 }  // namespace
 
-std::string TempDirectory() {
-  std::string folder;
-  if (std::optional<std::string> tmpdir = ReadEnvironmentVariable("TMPDIR");
-      tmpdir && !tmpdir->empty()) {
-    folder = *tmpdir;
-  } else {
-    folder = "/tmp/tolvarine-" + std::to_string(static_cast<unsigned long>(geteuid()));
-    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-      Failed("mkdir");
-      return std::string();
-    }
-    if (!IsPrivateFolder(folder)) return std::string();
+std::string DistrustReason(const std::string& path) {
+  struct stat info;
+  if (path.empty() || stat(path.c_str(), &info) != 0) return std::string();
+  return Distrust(info, path);
+}
+
+std::string TempDirectory(std::string* why_not) {
+  std::optional<std::string> tmpdir = ReadEnvironmentVariable("TMPDIR");
+  std::string folder = tmpdir && !tmpdir->empty() ? *tmpdir : "/tmp";
+  struct stat info;
+  // A folder that is missing or no folder at all is passed on as it is: nothing can be kept
+  // there, and each step that tries says so.
+  if (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+      !Distrust(info, folder).empty()) {
+    return OwnFolderIn(folder, why_not);
   }
   if (folder.back() != kPathSeparator) folder += kPathSeparator;
   return folder;
@@ -498,21 +534,57 @@ class SpawnAttributes {
   bool initialised_;
 };
 
-// Starts argv[0], searched on this process's PATH when it holds no '/', with this process's
-// environment and current folder. False when it cannot be started, the program missing
-// included: glibc reports a failed exec here rather than as the child's exit status 127.
-bool Spawn(const std::vector<std::string>& argv, SpawnActions& actions, pid_t& pid) {
-  if (argv.empty() || argv[0].empty()) return false;
-  std::vector<char*> pointers;  // posix_spawn takes char* for history's sake; it writes none.
+// The file a program named `name` is started from: `name` itself when it holds a '/', else
+// the first executable file of that name in a folder of this process's PATH. Empty and
+// relative entries are skipped: they name folders below wherever the user happens to be.
+// Empty, with errno set, when there is none.
+std::string FindProgram(const std::string& name) {
+  if (name.find('/') != std::string::npos) return name;
+  std::string list = ReadEnvironmentVariable("PATH").value_or(DefaultSearchPath());
+  for (std::size_t start = 0; start <= list.size();) {
+    std::size_t end = std::min(list.find(kPathListSeparator, start), list.size());
+    std::string folder = list.substr(start, end - start);
+    start = end + 1;
+    if (folder.empty() || folder[0] != '/') continue;
+    std::string candidate = folder + "/" + name;
+    struct stat info;
+    if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        access(candidate.c_str(), X_OK) == 0) {
+      return candidate;
+    }
+  }
+  errno = ENOENT;
+  return std::string();
+}
+
+// Hands on why the program `name` cannot start (errno's text) and returns false.
+bool CannotStart(const std::string& name) {
+  return Failed(("cannot start \"" + name + "\"").c_str());
+}
+
+// The arguments as exec takes them, pointing into `argv`.
+std::vector<char*> Pointers(const std::vector<std::string>& argv) {
+  std::vector<char*> pointers;  // exec takes char* for history's sake; it writes none.
   for (const std::string& argument : argv) pointers.push_back(const_cast<char*>(argument.c_str()));
   pointers.push_back(nullptr);
+  return pointers;
+}
+
+// Starts argv[0], looked for as FindProgram says, with this process's environment and current
+// folder. False when it cannot be started, the program missing included: glibc reports a
+// failed exec here rather than as the child's exit status 127.
+bool Spawn(const std::vector<std::string>& argv, SpawnActions& actions, pid_t& pid) {
+  if (argv.empty() || argv[0].empty()) return false;
+  std::string program = FindProgram(argv[0]);
+  if (program.empty()) return CannotStart(argv[0]);
+  std::vector<char*> pointers = Pointers(argv);
   SpawnAttributes attributes;
   const posix_spawnattr_t* set_up = attributes.get();
   if (set_up == nullptr) return false;
-  int error = posix_spawnp(&pid, argv[0].c_str(), actions.get(), set_up, pointers.data(), environ);
+  int error = posix_spawn(&pid, program.c_str(), actions.get(), set_up, pointers.data(), environ);
   if (error == 0) return true;
-  errno = error;  // posix_spawnp returns its error instead of setting errno.
-  return Failed("posix_spawnp");
+  errno = error;  // posix_spawn returns its error instead of setting errno.
+  return CannotStart(argv[0]);
 }
 
 // Waits for the child's end and collects it; the status, or nothing when it cannot be had.
@@ -602,7 +674,18 @@ void CollectOutput(int read_end, pid_t pid, const OutputSink& sink) {
 
 }  // namespace
 
-std::optional<std::int32_t> RunCapturedProcess(const CommandLine& command, const OutputSink& sink) {
+namespace {
+
+// A child's exit code: 128 + the signal's number when a signal ended it.
+std::int32_t ExitCode(int status) {
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Runs the child that `start` starts with its output into the pipe's write end, hands on its
+// output and waits for its end. `collected` hears the child's id just before it is collected.
+std::optional<std::int32_t> RunIntoPipe(const std::function<bool(int, pid_t&)>& start,
+                                        const OutputSink& sink,
+                                        const std::function<void(pid_t)>& collected = {}) {
   int ends[2];
   if (pipe2(ends, O_CLOEXEC) != 0) {
     Failed("pipe2");
@@ -619,19 +702,222 @@ std::optional<std::int32_t> RunCapturedProcess(const CommandLine& command, const
       // The launcher's own write end closes at once, so that only the child and its heirs
       // hold the pipe.
       Fd write_end(ends[1]);
-      SpawnActions actions;
-      if (!actions.IntoPipe(write_end.get()) || !actions.CloseTheRest() ||
-          !Spawn(command.argv, actions, pid)) {
-        return std::nullopt;
-      }
+      if (!start(write_end.get(), pid)) return std::nullopt;
     }
     CollectOutput(read_end.get(), pid, sink);
   }
+  if (collected) collected(pid);
   // The read end is closed by now, so a child still writing (after a failed read) gets
   // EPIPE and ends rather than block for ever.
   std::optional<int> status = Reap(pid);
   if (!status) return -1;
-  return WIFEXITED(*status) ? WEXITSTATUS(*status) : 128 + WTERMSIG(*status);
+  return ExitCode(*status);
+}
+
+// The conversion's child, to which the stopping signals are passed on; 0 while there is none.
+volatile std::sig_atomic_t conversion_child = 0;
+
+constexpr int kStoppingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void PassOn(int signal_number) {
+  int error = errno;
+  pid_t child = static_cast<pid_t>(conversion_child);
+  if (child > 0) kill(child, signal_number);  // A child that is gone needs nothing.
+  errno = error;
+}
+
+// While it lives, the stopping signals reach the conversion's child instead of ending the
+// launcher, which then reports as usual. One that the launcher was started to ignore (as
+// nohup does) stays ignored: the child inherits that too.
+class PassingOn {
+ public:
+  PassingOn() {
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    sigemptyset(&action.sa_mask);
+    action.sa_handler = PassOn;
+    action.sa_flags = SA_RESTART;
+    for (std::size_t i = 0; i < std::size(kStoppingSignals); ++i) {
+      installed_[i] =
+          sigaction(kStoppingSignals[i], nullptr, &before_[i]) == 0 &&
+          before_[i].sa_handler != SIG_IGN &&
+          (sigaction(kStoppingSignals[i], &action, nullptr) == 0 || Failed("sigaction"));
+    }
+  }
+  PassingOn(const PassingOn&) = delete;
+  PassingOn& operator=(const PassingOn&) = delete;
+  ~PassingOn() {
+    conversion_child = 0;
+    for (std::size_t i = 0; i < std::size(kStoppingSignals); ++i) {
+      if (installed_[i] && sigaction(kStoppingSignals[i], &before_[i], nullptr) != 0) {
+        Failed("sigaction");
+      }
+    }
+  }
+
+ private:
+  struct sigaction before_[std::size(kStoppingSignals)];
+  bool installed_[std::size(kStoppingSignals)] = {};
+};
+
+// Holds the stopping signals back while it lives: one that comes while the child is made
+// waits until the launcher knows whom to pass it to.
+class HeldBack {
+ public:
+  HeldBack() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int signal_number : kStoppingSignals) sigaddset(&held, signal_number);
+    if (sigprocmask(SIG_BLOCK, &held, &before_) != 0) Failed("sigprocmask");
+  }
+  HeldBack(const HeldBack&) = delete;
+  HeldBack& operator=(const HeldBack&) = delete;
+  ~HeldBack() {
+    if (sigprocmask(SIG_SETMASK, &before_, nullptr) != 0) Failed("sigprocmask");
+  }
+  const sigset_t& before() const { return before_; }
+
+ private:
+  sigset_t before_;
+};
+
+// True where the launcher's locale names only ASCII characters (C, POSIX): a converter started
+// in it could not name a file called "café.svg".
+bool LocaleIsAscii() {
+  locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
+  if (locale == static_cast<locale_t>(0)) return true;  // An unknown one is the C locale.
+  bool ascii = std::strcmp(nl_langinfo_l(CODESET, locale), "ANSI_X3.4-1968") == 0;
+  freelocale(locale);
+  return ascii;
+}
+
+// This process's environment, with LC_ALL=C.UTF-8 where its locale is ASCII.
+std::vector<std::string> ConversionEnvironment() {
+  std::vector<std::string> variables;
+  bool ascii = LocaleIsAscii();
+  for (char** variable = environ; *variable != nullptr; ++variable) {
+    if (!ascii || std::strncmp(*variable, "LC_ALL=", 7) != 0) variables.push_back(*variable);
+  }
+  if (ascii) variables.push_back("LC_ALL=C.UTF-8");
+  return variables;
+}
+
+// Sends errno to the parent through `report` and ends the child that could not become the
+// program. Only async-signal-safe calls from here to the exec.
+[[noreturn]] void ChildFailed(int report) {
+  int error = errno;
+  static_cast<void>(write(report, &error, sizeof error));  // Nothing more a child can do.
+  _exit(127);
+}
+
+// The child's side of the conversion's start, between fork and exec.
+[[noreturn]] void BecomeProgram(const char* program, char* const* argv, char* const* envp,
+                                int write_end, int report, pid_t launcher, const sigset_t& mask,
+                                int highest_descriptor) {
+#ifdef __linux__
+  // Killed when the launcher dies, however it dies. The launcher has one thread, the one that
+  // made this child, whose end is what the kernel watches. A launcher already gone before this
+  // point is caught by the check after it.
+  if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) ChildFailed(report);
+  if (getppid() != launcher) _exit(127);
+#else
+  static_cast<void>(launcher);
+#endif
+  int input = open("/dev/null", O_RDONLY);
+  if (input < 0 || dup2(input, 0) < 0 || dup2(write_end, 1) < 0 || dup2(write_end, 2) < 0) {
+    ChildFailed(report);
+  }
+  // Nothing of the launcher's reaches the program, not even a descriptor that the launcher's
+  // own parent left open without close-on-exec. `report` itself must stay until the exec.
+#ifdef SYS_close_range
+  if (syscall(SYS_close_range, 3, ~0U, 4 /* CLOSE_RANGE_CLOEXEC */) != 0)
+#endif
+  {
+    for (int fd = 3; fd <= highest_descriptor; ++fd) fcntl(fd, F_SETFD, FD_CLOEXEC);
+  }
+  struct sigaction action;
+  std::memset(&action, 0, sizeof action);
+  sigemptyset(&action.sa_mask);
+  action.sa_handler = SIG_DFL;
+  // The program starts with the defaults the launcher changed for itself; what the launcher
+  // was started to ignore stays ignored.
+  struct sigaction current;
+  for (int signal_number : kStoppingSignals) {
+    if (sigaction(signal_number, nullptr, &current) == 0 && current.sa_handler == PassOn) {
+      sigaction(signal_number, &action, nullptr);
+    }
+  }
+  if (sigaction(SIGPIPE, &action, nullptr) != 0 || sigprocmask(SIG_SETMASK, &mask, nullptr) != 0) {
+    ChildFailed(report);
+  }
+  execve(program, argv, envp);
+  ChildFailed(report);
+}
+
+// Starts the conversion's child with fork and exec: a spawn cannot ask to die with its
+// parent. Everything the child needs is made before the fork.
+bool StartConversion(const std::vector<std::string>& argv, int write_end, pid_t& pid) {
+  if (argv.empty() || argv[0].empty()) return false;
+  std::string program = FindProgram(argv[0]);
+  if (program.empty()) return CannotStart(argv[0]);
+  std::vector<char*> arguments = Pointers(argv);
+  std::vector<std::string> environment = ConversionEnvironment();
+  std::vector<char*> variables = Pointers(environment);
+  struct rlimit descriptors;
+  int highest = getrlimit(RLIMIT_NOFILE, &descriptors) == 0 && descriptors.rlim_cur < 65536
+                    ? static_cast<int>(descriptors.rlim_cur) - 1
+                    : 65535;
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) return Failed("pipe2");
+  Fd report_read(report[0]);
+  {
+    Fd report_write(report[1]);
+    HeldBack held;
+    pid_t launcher = getpid();
+    pid = fork();
+    if (pid == 0) {
+      BecomeProgram(program.c_str(), arguments.data(), variables.data(), write_end, report[1],
+                    launcher, held.before(), highest);
+    }
+    if (pid < 0) return Failed("fork");
+    conversion_child = static_cast<std::sig_atomic_t>(pid);
+  }
+  // The exec closes the report's write end; a child that could not get there sends errno.
+  int error = 0;
+  ssize_t got;
+  do {
+    got = read(report_read.get(), &error, sizeof error);
+  } while (got < 0 && errno == EINTR);
+  if (got <= 0) return true;
+  conversion_child = 0;
+  Reap(pid);
+  errno = error;
+  return CannotStart(argv[0]);
+}
+
+}  // namespace
+
+std::optional<std::int32_t> RunCapturedProcess(const CommandLine& command, const OutputSink& sink) {
+  return RunIntoPipe(
+      [&command](int write_end, pid_t& pid) {
+        SpawnActions actions;
+        return actions.IntoPipe(write_end) && actions.CloseTheRest() &&
+               Spawn(command.argv, actions, pid);
+      },
+      sink);
+}
+
+std::optional<std::int32_t> RunConversion(const CommandLine& command, const OutputSink& sink) {
+  PassingOn passing_on;
+  return RunIntoPipe(
+      [&command](int write_end, pid_t& pid) {
+        return StartConversion(command.argv, write_end, pid);
+      },
+      // An ended child keeps its id until it is collected: no other process can have it yet.
+      sink,
+      [](pid_t pid) {
+        if (HasEnded(pid)) conversion_child = 0;
+      });
 }
 
 std::int32_t RunProcessAndWait(const CommandLine& command, int /*show_state*/) {

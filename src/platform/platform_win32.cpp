@@ -16,6 +16,7 @@ const char kPathSeparator = '\\';
 const char kPathListSeparator = ';';
 const char kExecutableSuffix[] = ".exe";
 const char kWindowlessSuffix[] = "w";
+const bool kStartsCommandText = true;
 
 namespace {
 
@@ -395,7 +396,11 @@ bool WriteEnvironmentVariable(const std::string& name, const std::string& value)
 
 std::string DefaultSearchPath() { return std::string(); }
 
-std::string TempDirectory() {
+std::string DistrustReason(const std::string& /*path*/) {
+  return std::string();  // GetTempPathW gives a folder of the user's own.
+}
+
+std::string TempDirectory(std::string* /*why_not*/) {
   DWORD needed = GetTempPathW(0, nullptr);
   if (needed == 0) {
     Failed("GetTempPathW");
@@ -864,6 +869,10 @@ std::optional<std::int32_t> RunCapturedProcess(const CommandLine& command, const
     return static_cast<std::int32_t>(code);
   }
   return -1;
+}
+
+std::optional<std::int32_t> RunConversion(const CommandLine& command, const OutputSink& sink) {
+  return RunCapturedProcess(command, sink);
 }
 
 std::int32_t RunProcessAndWait(const CommandLine& command, int show_state) {

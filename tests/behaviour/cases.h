@@ -105,7 +105,8 @@ struct Case {
   /// FAKE_CONV_DO (see the helper program).
   Environment env;
   /// "file PATH=CONTENT" to make first; "<dir>", "<helper>", "<fifo>" (POSIX) or
-  /// "<link>TARGET" make one of these kinds, "<none>" nothing.
+  /// "<link>TARGET" make one of these kinds, "<none>" nothing; "<mode OCTAL>" before one gives
+  /// what is made that mode (POSIX).
   Files before;
   /// "after PATH=CONTENT": "<none>" for a missing file; a path ending in "/" gives the
   /// folder's names, sorted, between spaces.

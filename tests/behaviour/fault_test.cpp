@@ -1,8 +1,12 @@
 // The runs that no case file can describe: a gate opened while the launcher runs, launchers
-// started together, a system without /proc, and the shared temporary folder in others' hands.
+// started together, a launcher killed outright, a system without /proc, and the shared
+// temporary folder in others' hands.
 #include "behaviour/cases.h"
 #ifndef _WIN32
 #include <unistd.h>
+
+#include <csignal>
+#include <thread>
 #endif
 
 namespace behaviour {
@@ -43,6 +47,25 @@ TEST(JavaDownloadTest, LaunchersRacing) {
 }
 
 #ifndef _WIN32
+// A launcher killed outright takes its converter along: one left running would write its PDF
+// after the caller was told that the run failed.
+TEST(ConverterFaultTest, KilledLauncherTakesItsConverterAlong) {
+  Installation install;
+  install.UseConverter();
+  RunOptions options = install.Options();
+  const std::string pid = install.File("pid"), gate = install.File("gate");
+  options.environment["FAKE_CONV_DO"] = "pid:" + pid + "|killparent|gate:" + gate + "|write:late=x";
+  EXPECT_EQ(install.Run(kArgs, options).exit_code, 128 + SIGKILL);
+  WriteFile(gate, "");
+  // Gone, or ended and not collected yet: either way it writes nothing more.
+  const std::string stat = "/proc/" + ReadFile(pid) + "/stat";
+  for (int wait = 0;
+       wait < 2000 && ReadFile(stat).find(") Z") == std::string::npos && ReadFile(stat) != "<none>";
+       ++wait)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(ReadFile(install.File("work/late")), "<none>");
+}
+
 TEST(FileFaultTest, WithoutProcTheLauncherFindsItselfByNameOrSaysItCannot) {
   if (UnderMemcheck() || SANITIZED_BUILD) GTEST_SKIP() << "valgrind and the sanitizer need /proc";
   Installation install;
@@ -85,18 +108,23 @@ TEST(FileFaultTest, SharedTemporaryFolderThatOthersControlIsRefused) {
   for (const char* tool : {"wget", "7z", "bin/java"}) install.AddHelper(tool);
   RunOptions options = install.Options();
   options.environment["TMPDIR"] = std::nullopt;
-  const std::string mine = " && chown -h 65534:65534 ";
+  const std::string mine = " && chown -h 65534:65534 ", quoted = "\"" + path + "\"";
   // Root's, open to its group, a link to a folder of the user's, a file, and none.
-  for (const std::string& made :
-       std::vector<std::string>{"mkdir -m 700 P", "mkdir -m 770 P" + mine + "P",
-                                "mkdir -m 700 P-x" + mine + "P-x && ln -s P-x P" + mine + "P",
-                                ": >P" + mine + "P", ""}) {
+  for (const auto& [made, why] : std::vector<std::pair<std::string, std::string>>{
+           {"mkdir -m 700 P", quoted + " belongs to another user"},
+           {"mkdir -m 770 P" + mine + "P", "others can write " + quoted},
+           {"mkdir -m 700 P-x" + mine + "P-x && ln -s P-x P" + mine + "P", quoted + " is a link"},
+           {": >P" + mine + "P", quoted + " is not a folder"},
+           {"", ""}}) {
     shell(made);
     fs::remove(install.File("CONV.txt"));
     const ProgramResult result = RunProgram(
         {Helper(), "restricted", "uid=65534", install.launcher(), "in.svg", "out.pdf"}, options);
-    EXPECT_EQ(result.out,
-              made.empty() ? Failed() : "Failed to locate the temporary-files folder.\n" + Failed())
+    const std::string looked = "Failed to find a Java runtime (looked for \"" +
+                               install.File("jre/bin/java") + "\", \"java\" on PATH).\n";
+    EXPECT_EQ(result.out, made.empty() ? Failed()
+                                       : looked + "Failed to locate the temporary-files folder: " +
+                                             why + ".\n" + Failed())
         << made;
     EXPECT_EQ(
         ReadFile(install.File("CONV.txt")),

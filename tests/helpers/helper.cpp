@@ -7,7 +7,8 @@
 //                 2, =killed is killed after one file, =warn unpacks all and exits 1
 //   helper restricted LIMIT PROGRAM ARGS  runs PROGRAM under a limit (POSIX): fsize=BYTES
 //                 (writes past it fail), memory=BYTES (address space), stdin=FILE, uid=N,
-//                 sigchld=ignore, stdout=closed (a pipe nobody reads, SIGPIPE at its default)
+//                 sigchld=ignore, sigint=default, stdout=closed (a pipe nobody reads, SIGPIPE at
+//                 its default)
 //   helper hold|flood GATE  a grandchild that holds the pipe (flood: writes into it without
 //                 pause) until GATE exists
 //   java, or anything else (the converter)  does FAKE_JAVA_DO or FAKE_CONV_DO
@@ -21,7 +22,9 @@
 //   gate:FILE          waits until FILE exists or its folder is gone (a minute at most, then
 //                      writes FILE.timeout)
 //   spawn:FILE, spawnflood:FILE  leaves a "hold"/"flood" grandchild at the gate FILE
-//   terminate          ends by SIGTERM
+//   terminate          ends by SIGTERM; exit:N ends with exit status N
+//   parent:INT|TERM|HUP  sends the launcher that signal (POSIX)
+//   env:NAME, pid:FILE   the variable NAME to standard output; writes its process id to FILE
 //   killparent         ends the launcher as a kill does and waits for its end
 // Names and arguments are UTF-8 on every platform.
 #include <algorithm>
@@ -65,6 +68,7 @@ bool StartHolder(const std::string& program, const std::string& mode, const std:
                  nullptr) != -1;
 }
 bool SetLimit(const std::string&) { return false; }  // Windows has no such limits.
+bool SignalParent(const std::string&) { return false; }
 // Ends the process that started this one as a kill does, and waits until it has ended.
 bool KillParent() {
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -96,6 +100,10 @@ bool KillParent() {
   return true;
 }
 
+bool SignalParent(const std::string& name) {
+  return kill(getppid(), name == "INT" ? SIGINT : name == "HUP" ? SIGHUP : SIGTERM) == 0;
+}
+
 // Sets LIMIT=VALUE for this process and what it runs.
 bool SetLimit(const std::string& setting) {
   const std::string name = setting.substr(0, setting.find('='));
@@ -109,6 +117,7 @@ bool SetLimit(const std::string& setting) {
   if (name == "stdin") return dup2(open(value.c_str(), O_RDONLY), 0) == 0;
   if (name == "uid") return !setgroups(0, nullptr) && !setgid(number) && !setuid(number);
   if (setting == "sigchld=ignore") return signal(SIGCHLD, SIG_IGN) != SIG_ERR;
+  if (setting == "sigint=default") return signal(SIGINT, SIG_DFL) != SIG_ERR;
   return setting == "stdout=closed" && !pipe(ends) && !close(ends[0]) && dup2(ends[1], 1) == 1 &&
          !close(ends[1]) && signal(SIGPIPE, SIG_DFL) != SIG_ERR;
 }
@@ -212,6 +221,14 @@ void Act(const std::string& action, const std::string& self) {
     if (!KillParent()) std::exit(104);
   } else if (name == "terminate") {
     std::raise(SIGTERM);
+  } else if (name == "exit") {
+    std::exit(std::atoi(value.c_str()));
+  } else if (name == "parent") {
+    if (!SignalParent(value)) std::exit(105);
+  } else if (name == "env") {
+    Write(stdout, Setting(value));
+  } else if (name == "pid") {
+    if (!WriteFile(value, std::to_string(tolvarine::platform::CurrentProcessId()))) std::exit(98);
   } else {
     std::exit(100);  // An action the tests do not know: fail loudly.
   }

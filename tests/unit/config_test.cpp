@@ -3,6 +3,7 @@
 
 #include "config/command_template.h"
 #include "config/search_path.h"
+#include "launcher/run_converter.h"
 #include "platform/platform.h"
 #include "rows.h"
 
@@ -14,6 +15,10 @@ TEST(CommandTemplate, QuotesAndPlaceholdersOfTheTemplateOnly) {
   ASSERT_GT(rows.size(), 5u);
   for (const testdata::Row& row : rows) {
     EXPECT_EQ(ExpandCommandTemplate(row[0], row[1], row[2]), row[3]) << row[0];
+    std::string words;
+    for (const std::string& word : CommandTemplateWords(row[0], row[1], row[2]))
+      words += "[" + word + "]";
+    EXPECT_EQ(words, row[4]) << row[0];
   }
   EXPECT_TRUE(TemplateNeedsJava("[{JAVAEXE}] -jar x"));
   EXPECT_TRUE(TemplateNeedsJava("a{EXEJAVA}"));
