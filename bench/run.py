@@ -162,15 +162,15 @@ class Bench:
     def converters(self):
         """Each way of converting: name -> argv for (input, output)."""
         with open(os.path.join(self.install, "config.dat")) as config:
-            found = re.search(r"-cp \[([^\]]*)\]", config.read())
+            found = re.search(r"-jar \[([^\]]*)\]", config.read())
         if found is None:
-            sys.exit("bench: no -cp [...] in the installation's config.dat")
-        classpath = found.group(1).replace("{EXEDIR}", self.install)
+            sys.exit("bench: no -jar [...] in the installation's config.dat")
+        jar = found.group(1).replace("{EXEDIR}", self.install)
         ways = {
             "launcher (installed)": lambda i, o: [os.path.join(self.install, "tolvarine"), i,
                                                   "-o", o],
-            "plain java": lambda i, o: [shutil.which("java"), "-Djava.awt.headless=true", "-cp",
-                                        classpath, "TolvarineConvert", i, "-o", o],
+            "plain java": lambda i, o: [shutil.which("java"), "-Djava.awt.headless=true", "-jar",
+                                        jar, i, "-o", o],
         }
         if shutil.which("rsvg-convert"):
             ways["rsvg-convert"] = lambda i, o: ["rsvg-convert", "-f", "pdf", "-o", o, i]
@@ -340,7 +340,7 @@ def report(results, notes_path):
     add("## 5. The whole job: SVG to PDF (wall and CPU medians in seconds, peak memory in MiB)")
     add("")
     add("The launcher as `cmake --install` lays it out, beside the same converter started "
-        "plainly (`java -cp ... TolvarineConvert`, no class-data archive or other start-up "
+        "plainly (`java -jar .../tolvarine-convert.jar`, no class-data archive or other start-up "
         "option) and beside two other SVG to PDF converters from Debian's packages.")
     add("")
     add("| drawing | way of converting | wall | wall quartiles | CPU | peak | page size | "

@@ -17,14 +17,24 @@ foreach(file tolvarine.exe config.dat options.dat lib/tolvarine-convert.jar lib/
     message(FATAL_ERROR "the zip lacks ${file}")
   endif()
 endforeach()
-# Every jar the converter's class path names is in the zip, and the producer text was found.
+# config.dat starts the converter's jar, every jar its manifest names is in the zip beside it,
+# and the producer text was found.
 file(READ ${out}/${top}/config.dat config)
-string(REGEX MATCH "-cp \\[([^]]*)\\]" classpath "${config}")
-foreach(jar ${CMAKE_MATCH_1})
-  string(REPLACE "{EXEDIR}\\" "" jar "${jar}")
-  string(REPLACE "\\" "/" jar "${jar}")
-  if(NOT EXISTS ${out}/${top}/${jar})
-    message(FATAL_ERROR "config.dat names ${jar}, which the zip lacks")
+if(NOT config MATCHES " -jar \\[{EXEDIR}\\\\lib\\\\tolvarine-convert.jar\\]\r?\n"
+   OR config MATCHES " -cp ")
+  message(FATAL_ERROR "config.dat does not start the converter's jar with -jar:\n${config}")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${out}/${top}/lib/tolvarine-convert.jar
+  META-INF/MANIFEST.MF WORKING_DIRECTORY ${out})
+file(READ ${out}/META-INF/MANIFEST.MF manifest)
+string(REGEX REPLACE "\r?\n " "" manifest "${manifest}")
+if(NOT manifest MATCHES "Class-Path: ([^\r\n]+)")
+  message(FATAL_ERROR "the converter's jar names no jars:\n${manifest}")
+endif()
+string(REPLACE " " ";" jars "${CMAKE_MATCH_1}")
+foreach(jar ${jars})
+  if(NOT EXISTS ${out}/${top}/lib/${jar})
+    message(FATAL_ERROR "the converter's manifest names ${jar}, which the zip's lib lacks")
   endif()
 endforeach()
 # The converter writes UTF-8, which the launcher shows on a console as text.

@@ -20,8 +20,7 @@ endif()
 
 find_package(Java COMPONENTS Development QUIET)
 set(converter_classpath)
-# The Windows zip carries its jars; the sample conversion that finds its producer text runs
-# them on this machine.
+# The converter is compiled against this machine's jars.
 foreach(jar ${TOLVARINE_CONVERTER_JARS})
   list(APPEND converter_classpath ${TOLVARINE_JAVA_LIBRARIES}/${jar})
 endforeach()
@@ -30,15 +29,34 @@ if(NOT Java_JAVAC_EXECUTABLE OR NOT EXISTS ${TOLVARINE_JAVA_LIBRARIES}/batik-all
   return()
 endif()
 
+# The converter's jar names the jars it needs in its manifest and config.dat starts it with
+# -jar, so no folder's name is ever on a class path, where a ':' or ';' in it would split it
+# into entries relative to the current folder. The names are relative to the jar's folder: the
+# Windows zip carries the jars there, and a Linux installation links them there from the
+# machine's, as the class-data archive takes only such names. On Linux the machine's jars follow
+# as file: URLs, so the converter's jar also runs without those links.
+set(manifest_entries ${TOLVARINE_CONVERTER_JARS})
+if(NOT WIN32)
+  foreach(jar ${TOLVARINE_CONVERTER_JARS})
+    string(REPLACE "%" "%25" url "${TOLVARINE_JAVA_LIBRARIES}/${jar}")
+    string(REPLACE " " "%20" url "${url}")
+    list(APPEND manifest_entries "file:${url}")
+  endforeach()
+endif()
+# A manifest line goes on after a line end and one blank; the second blank parts the names.
+list(JOIN manifest_entries "\n  " class_path)
+file(CONFIGURE OUTPUT tolvarine-convert.manifest CONTENT "Class-Path: ${class_path}\n")
+
 include(UseJava)
 set(CMAKE_JAVA_COMPILE_FLAGS --release 11)
 add_jar(tolvarine_convert
   SOURCES installation/TolvarineConvert.java
   INCLUDE_JARS ${converter_classpath}
+  ENTRY_POINT TolvarineConvert
+  MANIFEST ${CMAKE_CURRENT_BINARY_DIR}/tolvarine-convert.manifest
   OUTPUT_NAME tolvarine-convert)
 install_jar(tolvarine_convert DESTINATION lib COMPONENT launcher)
 
-string(REPLACE ";" ":" TOLVARINE_CONVERTER_CLASSPATH "${converter_classpath}")
 if(WIN32)
   set(config_template installation/config-windows.dat.in)
   set(make_archive OFF)
@@ -65,13 +83,18 @@ else()
     if(NOT EXISTS \"\${jre}\" AND EXISTS \"${TOLVARINE_JAVA_HOME}/bin/java\")
       file(CREATE_LINK \"${TOLVARINE_JAVA_HOME}\" \"\${jre}\" SYMBOLIC)
     endif()" COMPONENT launcher)
+  # The jars the manifest names, beside the converter's, stay the machine's own.
+  install(CODE "
+    foreach(jar ${TOLVARINE_CONVERTER_JARS})
+      file(CREATE_LINK \"${TOLVARINE_JAVA_LIBRARIES}/\${jar}\"
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/\${jar}\" SYMBOLIC)
+    endforeach()" COMPONENT launcher)
 endif()
 
 # After the jar (and on Linux the runtime link): a sample conversion finds the converter's
 # producer text for config.dat and on Linux makes the class-data archive.
 install(CODE "
   set(TOLVARINE_JAVA \"${TOLVARINE_JAVA_HOME}/bin/java\")
-  set(TOLVARINE_CONVERTER_CLASSPATH \"${TOLVARINE_CONVERTER_CLASSPATH}\")
   set(TOLVARINE_SAMPLE \"${PROJECT_SOURCE_DIR}/samples/drawing.svg\")
   set(TOLVARINE_CONFIG_TEMPLATE \"${PROJECT_SOURCE_DIR}/${config_template}\")
   set(TOLVARINE_MAKE_ARCHIVE ${make_archive})

@@ -4,8 +4,7 @@
 # class-data-sharing archive, so later runs start faster). Without Java or a working converter
 # the installation still works: no archive (the JVM then starts as usual) and the producer
 # text the launcher knows by default.
-# Expects: TOLVARINE_JAVA (this machine's), TOLVARINE_CONVERTER_CLASSPATH (the library jars on
-# this machine, ':'-separated), TOLVARINE_SAMPLE, TOLVARINE_CONFIG_TEMPLATE,
+# Expects: TOLVARINE_JAVA (this machine's), TOLVARINE_SAMPLE, TOLVARINE_CONFIG_TEMPLATE,
 # TOLVARINE_MAKE_ARCHIVE, TOLVARINE_CONFIG_NEWLINES (LF or CRLF).
 set(prefix "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
 # A relative prefix (`--prefix install`) names a folder below where `cmake --install` runs; the
@@ -22,11 +21,12 @@ set(archive_option)
 if(TOLVARINE_MAKE_ARCHIVE)
   set(archive_option -XX:ArchiveClassesAtExit=${archive})
 endif()
+# The jar is named as config.dat names it, or the archive would not match later runs and go
+# unused; its manifest names the other jars.
 execute_process(
   COMMAND "${TOLVARINE_JAVA}" ${archive_option} -Djava.awt.headless=true
-          -XX:TieredStopAtLevel=1 -XX:+UseSerialGC
-          -cp "${prefix}/lib/tolvarine-convert.jar:${TOLVARINE_CONVERTER_CLASSPATH}"
-          TolvarineConvert ${sample} -o sample.pdf
+          -XX:TieredStopAtLevel=1 -XX:+UseSerialGC -jar "${prefix}/lib/tolvarine-convert.jar"
+          ${sample} -o sample.pdf
   WORKING_DIRECTORY "${work}"
   RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
 

@@ -98,11 +98,15 @@ download() {
 
 # A conversion never searches or writes the current folder: not for fonts (links that lead
 # back up would make that walk endless), not for the font cache when the home cannot hold it.
+# The installed command finds Batik's classes in the class-data archive made at installation.
 current_folder() {
   ln -s . here && ln -s . again
-  JAVA_TOOL_OPTIONS=-Duser.home=$work/no-home convert text.svg text.pdf
+  JAVA_TOOL_OPTIONS="-Duser.home=$work/no-home -Xlog:class+load:file=classes.txt" \
+    convert text.svg text.pdf
   expect "status" "$status" 1
-  expect "folder" "$(ls | grep -v -x -E 'out.txt|err.txt' | tr '\n' ' ')" "again here text.pdf text.svg "
+  expect "folder" "$(ls | grep -v -x -E 'out.txt|err.txt|classes.txt' | xargs)" \
+    "again here text.pdf text.svg"
+  [ "$(grep -c 'batik.*shared objects file' classes.txt)" -gt 100 ] || fail "Batik not archived"
 }
 
 "$4"
