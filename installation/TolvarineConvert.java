@@ -1,14 +1,15 @@
 // The converter's entry point: one SVG drawing to one PDF file, through Batik and FOP's PDF
 // transcoder.
 //
+//   TolvarineConvert <input.svg> [options] <output.pdf>
 //   TolvarineConvert <input.svg> (-o|--outfile) <output.pdf> [options]
-//   TolvarineConvert <input.svg> <output.pdf> [options]
 //   options: --width LENGTH, --height LENGTH (px, pt, mm, cm, in), --background COLOR
 //
-// It never destroys anything: the input is only read, the PDF is written into a temporary file
-// beside the output and moved over it only after a complete conversion. A usage error exits
-// with 2 before any file is touched; a failed conversion exits with 1 and leaves the output as
-// it was. Every message is one line.
+// Without -o the PDF is the last argument, as the launcher takes it. It never destroys
+// anything: the input is only read, the PDF is written into a temporary file beside the output,
+// flushed to disk and moved over it only after a complete conversion. A usage error exits with
+// 2 before any file is touched; a failed or stopped conversion exits with 1 (or the signal's
+// status) and leaves the output as it was. Every message is one line.
 import java.awt.Color;
 import static java.nio.charset.StandardCharsets.UTF_8;
 
@@ -18,6 +19,11 @@ import java.io.ByteArrayInputStream;
 import java.io.FilterOutputStream;
 import java.io.IOException;
 import java.io.OutputStream;
+import java.math.BigDecimal;
+import java.math.MathContext;
+import java.nio.channels.Channels;
+import java.nio.channels.FileChannel;
+import java.nio.charset.Charset;
 import java.nio.file.AccessDeniedException;
 import java.nio.file.AtomicMoveNotSupportedException;
 import java.nio.file.FileAlreadyExistsException;
@@ -27,6 +33,7 @@ import java.nio.file.NoSuchFileException;
 import java.nio.file.Path;
 import java.nio.file.Paths;
 import java.nio.file.StandardCopyOption;
+import java.nio.file.StandardOpenOption;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
@@ -62,10 +69,15 @@ public final class TolvarineConvert {
   private static final int kFailed = 1;
   private static final int kUsage = 2;
   private static final String kUsageLine =
-      "usage: <input.svg> [-o] <output.pdf> [--width LENGTH] [--height LENGTH]"
-          + " [--background COLOR]";
+      "usage: <input.svg> [options] <output.pdf>, or <input.svg> -o <output.pdf> [options];"
+          + " options: --width LENGTH, --height LENGTH, --background COLOR";
   // CSS pixels: 96 per inch, the unit of an SVG drawing without units.
   private static final double kPixelsPerInch = 96.0;
+  // The page sides PDF readers accept, in points.
+  private static final double kSmallestSide = 1.0;
+  private static final double kLargestSide = 14400.0;
+  private static final boolean kWindows =
+      System.getProperty("os.name", "").toLowerCase(Locale.ROOT).startsWith("windows");
 
   private static final class UsageError extends Exception {
     private static final long serialVersionUID = 1L;
@@ -78,9 +90,20 @@ public final class TolvarineConvert {
   private static final class Options {
     String input;
     String output;
+    Path target;  // the file the output names, its links followed
     Float width;  // pixels
     Float height;
+    String size_option;  // the last of --width and --height as given, for messages
     Color background;
+  }
+
+  // A page side out of range, found when the drawing's proportions give it.
+  private static final class PageSideError extends RuntimeException {
+    private static final long serialVersionUID = 1L;
+
+    PageSideError(String message) {
+      super(message);
+    }
   }
 
   private TolvarineConvert() {}
@@ -90,17 +113,23 @@ public final class TolvarineConvert {
     Options options;
     try {
       options = ParseArguments(args);
-      RefuseToOverwriteTheInput(options);
+      RefuseNamesTheSystemCannotTake(options.input, options.output);
+      RefuseUnsafeOutput(options);
     } catch (UsageError | InvalidPathException e) {
-      System.err.println("Error: " + e.getMessage() + " (" + kUsageLine + ")");
-      System.exit(kUsage);
+      ExitWithUsageError(e.getMessage());
       return;
     }
+    Runtime.getRuntime().addShutdownHook(new Thread(TolvarineConvert::RemoveOwnFiles));
     System.out.println("Converting " + options.input + " to " + options.output);
     font_folders = FontFolders();  // before the home folder may be changed for the cache
-    Path font_cache_folder = FontCacheFolderOfOurOwn();
-    String failure = Convert(options);
-    RemoveTree(font_cache_folder);
+    font_cache_folder = FontCacheFolderOfOurOwn();
+    String failure;
+    try {
+      failure = Convert(options);
+    } catch (UsageError e) {
+      ExitWithUsageError(e.getMessage());
+      return;
+    }
     if (failure != null) {
       System.err.println(failure);
       System.exit(kFailed);
@@ -108,11 +137,18 @@ public final class TolvarineConvert {
     System.out.println("Done.");
   }
 
+  private static void ExitWithUsageError(String message) {
+    System.err.println("Error: " + message + " (" + kUsageLine + ")");
+    System.exit(kUsage);
+  }
+
   // --- Arguments ------------------------------------------------------------------------------
 
   static Options ParseArguments(String[] args) throws UsageError {
     Options options = new Options();
     List<String> names = new ArrayList<>();
+    List<String> option_words = new ArrayList<>();  // as given, -o and its name aside
+    boolean option_after_two_names = false;
     for (int i = 0; i < args.length; ++i) {
       String arg = args[i];
       boolean takes_value = arg.equals("-o") || arg.equals("--outfile") || arg.equals("--width")
@@ -121,17 +157,24 @@ public final class TolvarineConvert {
       if (arg.equals("-o") || arg.equals("--outfile")) {
         if (options.output != null) throw new UsageError("more than one output file");
         options.output = args[++i];
-      } else if (arg.equals("--width")) {
-        options.width = ParseLength(arg, args[++i]);
+        continue;
+      }
+      if (arg.equals("--width")) {
+        options.width = ParseLength(arg, args[i + 1]);
       } else if (arg.equals("--height")) {
-        options.height = ParseLength(arg, args[++i]);
+        options.height = ParseLength(arg, args[i + 1]);
       } else if (arg.equals("--background")) {
-        options.background = ParseColor(args[++i]);
+        options.background = ParseColor(args[i + 1]);
       } else if (arg.startsWith("-") && !arg.equals("-")) {
         throw new UsageError("unknown option " + arg);
       } else {
         names.add(arg);
+        continue;
       }
+      if (!arg.equals("--background")) options.size_option = arg + " " + args[i + 1];
+      option_words.add(arg);
+      option_words.add(args[++i]);
+      option_after_two_names |= names.size() >= 2;
     }
     int wanted = options.output == null ? 2 : 1;
     if (names.size() < wanted) throw new UsageError("an input and an output file are needed");
@@ -142,6 +185,12 @@ public final class TolvarineConvert {
     if (options.output == null) options.output = names.get(1);
     if (options.input.isEmpty() || options.output.isEmpty()) {
       throw new UsageError("a file name is empty");
+    }
+    // The launcher takes the last argument for the PDF, so an option after it would be taken
+    // for the output's name there.
+    if (option_after_two_names) {
+      throw new UsageError("options go before the PDF's name: " + options.input + " "
+          + String.join(" ", option_words) + " " + options.output);
     }
     return options;
   }
@@ -157,14 +206,31 @@ public final class TolvarineConvert {
         break;
       }
     }
+    double value = Double.NaN;
     try {
-      double value = Double.parseDouble(t);
-      if (value > 0 && value < 1e6 && !Double.isNaN(value)) return (float) (value * per_unit);
+      value = Double.parseDouble(t);
     } catch (NumberFormatException e) {
       // Reported below, with the option's name.
     }
-    throw new UsageError(option + " takes a positive length such as 210mm, 595pt or 800px, not "
-        + text);
+    if (!(value > 0) || Double.isInfinite(value)) {
+      throw new UsageError(option + " takes a positive length such as 210mm, 595pt or 800px, not "
+          + text);
+    }
+    String side = RefusedSide(value * per_unit);
+    if (side != null) throw new UsageError(option + " " + text + " gives a page side of " + side);
+    return (float) (value * per_unit);
+  }
+
+  // Why a side of so many pixels is no page side, or null when it is one.
+  static String RefusedSide(double pixels) {
+    double points = pixels * 72.0 / kPixelsPerInch;
+    // A hair of tolerance, so that 1pt and 200in, converted through pixels, stay inside.
+    if (points >= kSmallestSide * (1 - 1e-6) && points <= kLargestSide * (1 + 1e-6)) return null;
+    String shown = points >= 0.01 && points < 1e6
+        ? new BigDecimal(points).round(new MathContext(3)).stripTrailingZeros().toPlainString()
+        : String.format(Locale.ROOT, "%.3g", points);
+    return String.format(Locale.ROOT, "%s pt; a side must be from %.0f pt to %.0f pt", shown,
+        kSmallestSide, kLargestSide);
   }
 
   private static double PixelsPer(String unit) {
@@ -201,34 +267,88 @@ public final class TolvarineConvert {
         "--background takes a colour such as white, #fff or #f0f0f0, not " + text);
   }
 
+  // Java reads the command line in the system's file-name encoding and puts U+FFFD for the bytes
+  // it cannot decode; a file opened under such a name would be another file.
+  static void RefuseNamesTheSystemCannotTake(String... names) throws UsageError {
+    Charset charset = FileNameCharset();
+    for (String name : names) {
+      if (name.indexOf('\uFFFD') < 0
+          && name.equals(new String(name.getBytes(charset), charset))) {
+        continue;
+      }
+      throw new UsageError("the name " + name.replace('\uFFFD', '?') + " is not valid in the"
+          + " system's file-name encoding (" + charset.name() + ")");
+    }
+  }
+
+  static Charset FileNameCharset() {
+    for (String property : new String[] {"sun.jnu.encoding", "native.encoding"}) {
+      try {
+        return Charset.forName(System.getProperty(property));
+      } catch (IllegalArgumentException | NullPointerException e) {
+        // Not set, or unknown to this Java: the next guess.
+      }
+    }
+    return Charset.defaultCharset();
+  }
+
   // The output must never be the drawing itself, under another name or through a link, and a
-  // drawing's name as the output is taken for names in the wrong order.
-  static void RefuseToOverwriteTheInput(Options options) throws UsageError {
-    String lower = options.output.toLowerCase(Locale.ROOT);
+  // drawing's name as the output is taken for names in the wrong order. Only a regular file is
+  // replaced: a rename over a device or a FIFO would replace the system's node. A name that ends
+  // in a separator names a folder, which Java would quietly drop.
+  static void RefuseUnsafeOutput(Options options) throws UsageError {
+    String name = options.output;
+    if (name.endsWith("/") || name.endsWith(File.separator)) {
+      throw new UsageError("the output " + name + " ends in " + name.charAt(name.length() - 1)
+          + ", a folder's name");
+    }
+    // Windows drops a name's trailing dots and blanks: "plan.svg." is plan.svg.
+    String lower = (kWindows ? name.replaceAll("[. ]+$", "") : name).toLowerCase(Locale.ROOT);
     if (lower.endsWith(".svg") || lower.endsWith(".svgz")) {
-      throw new UsageError("the output " + options.output + " is a drawing's name; the PDF goes"
-          + " second, or after -o");
+      throw new UsageError("the output " + name + " is a drawing's name; the PDF goes"
+          + " last, or after -o");
     }
     Path input = Paths.get(options.input);
-    Path output = Paths.get(options.output);
     try {
-      if (Files.exists(output) && Files.exists(input) && Files.isSameFile(input, output)) {
-        throw new UsageError("the output " + options.output + " is the input file");
+      options.target = FollowLinks(Paths.get(name));
+    } catch (IOException e) {
+      throw new UsageError("cannot follow the link " + name + ": " + Describe(e));
+    }
+    try {
+      if (Files.exists(options.target) && Files.exists(input)
+          && Files.isSameFile(input, options.target)) {
+        throw new UsageError("the output " + name + " is the input file");
       }
     } catch (IOException e) {
-      throw new UsageError("cannot compare " + options.input + " with " + options.output + ": "
+      throw new UsageError("cannot compare " + options.input + " with " + name + ": "
           + Describe(e));
     }
-    if (Files.isDirectory(output)) {
-      throw new UsageError("the output " + options.output + " is a folder");
+    if (Files.isDirectory(options.target)) {
+      throw new UsageError("the output " + name + " is a folder");
     }
+    if (Files.exists(options.target) && !Files.isRegularFile(options.target)) {
+      throw new UsageError("the output " + name + " is not a regular file (a device, a FIFO or"
+          + " a socket)");
+    }
+  }
+
+  // The file a name stands for: a link is followed to the name it holds, also where that file
+  // does not exist yet, so the PDF is written there and the link stays.
+  static Path FollowLinks(Path path) throws IOException {
+    Path current = path.toAbsolutePath();
+    for (int hops = 0; Files.isSymbolicLink(current); ++hops) {
+      if (hops == 40) throw new IOException("too many levels of links");
+      current = current.resolveSibling(Files.readSymbolicLink(current));
+    }
+    return current;
   }
 
   // --- Conversion -----------------------------------------------------------------------------
 
-  // Converts, and returns nothing on success or the one line that says why it failed.
-  static String Convert(Options options) {
-    Path output = Paths.get(options.output).toAbsolutePath();
+  // Converts, and returns nothing on success or the one line that says why it failed; a page
+  // side that the drawing's proportions put out of range is a usage error.
+  static String Convert(Options options) throws UsageError {
+    Path output = options.target;
     Path temporary = null;
     WriteWatch watch = null;
     String file = options.input;  // whose problem a failure is
@@ -236,24 +356,26 @@ public final class TolvarineConvert {
       Document document = LoadDrawing(options.input);
       GiveViewBoxDrawingsTheirSize(document.getDocumentElement());
       file = options.output;
-      // An output that is a link is written where it points, so the link stays.
-      if (Files.exists(output)) output = output.toRealPath();
       // A PDF the user may not write stays protected, although its folder would allow a rename.
       if (Files.exists(output) && !Files.isWritable(output)) {
         throw new AccessDeniedException(options.output);
       }
       temporary = CreateTemporaryBeside(output);
-      watch = new WriteWatch(Files.newOutputStream(temporary));
+      watch = new WriteWatch(FileChannel.open(temporary, StandardOpenOption.WRITE));
       file = options.input;
       try (OutputStream out = new BufferedOutputStream(watch)) {
         Transcode(document, options, out);
       }
       file = options.output;
       KeepPermissions(output, temporary);
-      MoveOver(temporary, output);
+      MoveOverUnlessStopped(temporary, output);
       temporary = null;
+      ForceFolder(output.getParent());
       return null;
     } catch (Throwable t) {
+      for (Throwable cause = t; cause != null; cause = Cause(cause)) {
+        if (cause instanceof PageSideError) throw new UsageError(cause.getMessage());
+      }
       return Explain(t, options.input, watch != null && watch.failed ? options.output : file);
     } finally {
       if (temporary != null) {
@@ -266,12 +388,16 @@ public final class TolvarineConvert {
     }
   }
 
-  // Tells a failed write of the PDF (a full disk) from the drawing's own problems.
+  // Tells a failed write of the PDF (a full disk) from the drawing's own problems. Closing it
+  // puts the file's bytes on the disk first, so that a crash after the rename cannot leave an
+  // empty PDF.
   private static final class WriteWatch extends FilterOutputStream {
+    private final FileChannel channel;
     boolean failed;
 
-    WriteWatch(OutputStream out) {
-      super(out);
+    WriteWatch(FileChannel channel) {
+      super(Channels.newOutputStream(channel));
+      this.channel = channel;
     }
 
     @Override
@@ -291,8 +417,14 @@ public final class TolvarineConvert {
 
     @Override
     public void close() throws IOException {
+      if (!channel.isOpen()) return;
       try {
-        out.close();
+        try {
+          out.flush();
+          channel.force(true);
+        } finally {
+          out.close();
+        }
       } catch (IOException e) {
         failed = true;
         throw e;
@@ -307,6 +439,45 @@ public final class TolvarineConvert {
       Files.setPosixFilePermissions(temporary, Files.getPosixFilePermissions(output));
     } catch (UnsupportedOperationException e) {
       // Windows: the new file takes its folder's permissions, as any new file does.
+    }
+  }
+
+  // The temporary file is this run's to remove when the run is stopped (a signal ends the JVM
+  // through its shutdown hooks), and once stopping has begun no rename may put a PDF in place.
+  private static final Object kStopLock = new Object();
+  private static boolean stopping;
+  private static Path pending_temporary;
+  private static Path font_cache_folder;
+
+  static void RemoveOwnFiles() {
+    synchronized (kStopLock) {
+      stopping = true;
+      if (pending_temporary != null) {
+        try {
+          Files.deleteIfExists(pending_temporary);
+        } catch (IOException e) {
+          // Nothing more can be done while the JVM ends.
+        }
+      }
+    }
+    RemoveTree(font_cache_folder);
+  }
+
+  static void MoveOverUnlessStopped(Path temporary, Path output) throws IOException {
+    synchronized (kStopLock) {
+      if (stopping) throw new IOException("the conversion was stopped");
+      MoveOver(temporary, output);
+      pending_temporary = null;
+    }
+  }
+
+  // The rename reaches the disk with its folder. Where a folder cannot be opened as a file
+  // (Windows), the system keeps the rename as it does any other.
+  static void ForceFolder(Path folder) {
+    try (FileChannel channel = FileChannel.open(folder, StandardOpenOption.READ)) {
+      channel.force(true);
+    } catch (IOException | RuntimeException e) {
+      // The PDF is in place; only its durability across a crash is as the system gives it.
     }
   }
 
@@ -368,17 +539,21 @@ public final class TolvarineConvert {
     }
   }
 
-  // A name no other run picks, in the output's folder so that the last step is a rename. It is
-  // made like any new file (the umask applies), so the PDF gets the usual permissions.
+  // A name no other run picks, in the output's folder so that the last step is a rename, and of
+  // a fixed, short length, so that any name the output may have leaves room for it. It is made
+  // like any new file (the umask applies), so the PDF gets the usual permissions.
   static Path CreateTemporaryBeside(Path output) throws IOException {
     Path folder = output.getParent();
     for (int attempt = 0; ; ++attempt) {
-      String name = "." + output.getFileName() + "."
-          + Long.toHexString(ThreadLocalRandom.current().nextLong() & 0xffffffffffL) + ".tmp";
+      String random = Long.toString(ThreadLocalRandom.current().nextLong(36L * 36 * 36 * 36 * 36
+          * 36), 36);
+      String name = ".tolv-" + "000000".substring(random.length()) + random + ".tmp";
       try {
-        Path temporary = Files.createFile(folder.resolve(name));
-        temporary.toFile().deleteOnExit();
-        return temporary;
+        synchronized (kStopLock) {
+          if (stopping) throw new IOException("the conversion was stopped");
+          pending_temporary = Files.createFile(folder.resolve(name));
+          return pending_temporary;
+        }
       } catch (FileAlreadyExistsException e) {
         if (attempt >= 100) throw e;
       }
@@ -386,7 +561,7 @@ public final class TolvarineConvert {
   }
 
   static void Transcode(Document document, Options options, OutputStream out) throws Exception {
-    PDFTranscoder transcoder = new InstalledFontsTranscoder();
+    PDFTranscoder transcoder = new InstalledFontsTranscoder(options.size_option);
     TranscodingHints hints = new TranscodingHints(transcoder.getTranscodingHints());
     if (options.width != null) hints.put(PDFTranscoder.KEY_WIDTH, options.width);
     if (options.height != null) hints.put(PDFTranscoder.KEY_HEIGHT, options.height);
@@ -445,7 +620,10 @@ public final class TolvarineConvert {
   // families and the base fonts' names are pointed at installed fonts, which FOP embeds as
   // subsets; a name with no installed stand-in keeps its base font.
   private static final class InstalledFontsTranscoder extends PDFTranscoder {
-    InstalledFontsTranscoder() throws ConfigurationException {
+    private final String size_option;
+
+    InstalledFontsTranscoder(String size_option) throws ConfigurationException {
+      this.size_option = size_option;
       // FOP's auto-detection also walks the current folder and everything below it, which in a
       // home folder takes minutes (and never ends where a link leads back up). The machine's
       // font folders, the ones auto-detection searches besides, are named instead.
@@ -457,6 +635,20 @@ public final class TolvarineConvert {
       }
       byte[] configuration = text.append("</fonts></cfg>").toString().getBytes(UTF_8);
       configure(new DefaultConfigurationBuilder().build(new ByteArrayInputStream(configuration)));
+    }
+
+    // The page's size, from the options and the drawing's proportions, must be one that PDF
+    // readers accept.
+    @Override
+    protected void setImageSize(float document_width, float document_height) {
+      super.setImageSize(document_width, document_height);
+      if (size_option == null) return;
+      String[] sides = {RefusedSide(width), RefusedSide(height)};
+      for (int i = 0; i < 2; ++i) {
+        if (sides[i] == null) continue;
+        throw new PageSideError(size_option + " gives this drawing a page "
+            + (i == 0 ? "width" : "height") + " of " + sides[i]);
+      }
     }
 
     @Override

@@ -43,7 +43,8 @@ drawings() {
 }
 
 # A failed conversion keeps the existing PDF byte for byte and says where the drawing is
-# broken; names in the wrong order or the same name twice are refused before any file changes.
+# broken; a refused run changes no file; a stopped one leaves neither a PDF nor its temporary
+# files.
 mistakes() {
   convert shapes.svg good.pdf && cp good.pdf kept.pdf && cp shapes.svg drawing.svg
   convert broken.svg good.pdf
@@ -51,15 +52,51 @@ mistakes() {
   expect "broken frame" "$(framed)" "$(printf '%s\n%s' 'Converting broken.svg to good.pdf' \
     'broken.svg:4:1: XML document structures must start and end within the same entity.')"
   expect "broken report" "$(report)" '[Error] Failed to create "good.pdf" file.'
-  for args in "good.pdf shapes.svg" "shapes.svg shapes.svg"; do
-    # shellcheck disable=SC2086 # two names
-    "$launcher" $args >out.txt
+  mkfifo fifo.pdf
+  files=$(ls -A)
+  while IFS='|' read -r args says; do
+    eval "set -- $args"
+    LC_ALL=C.UTF-8 "$launcher" "$@" >out.txt
     expect "$args status" $? 0
-    expect "$args report" "$(report)" '[Error] Failed to create "shapes.svg" file.'
-  done
+    [[ $(framed) == *"$says"* ]] || fail "$args: no [$says] in $(framed)"
+  done <<'END'
+good.pdf shapes.svg|the output shapes.svg is a drawing's name
+shapes.svg shapes.svg|the output shapes.svg is a drawing's name
+shapes.svg drawing.svg/|the output drawing.svg/ ends in /
+shapes.svg fifo.pdf|the output fifo.pdf is not a regular file
+shapes.svg new.pdf --width 297mm|options go before the PDF's name: shapes.svg --width 297mm new.pdf
+shapes.svg $'bad\xff.pdf'|the name bad?.pdf is not valid in the system's file-name encoding
+shapes.svg --width 1e-30 new.pdf|--width 1e-30 gives a page side of 7.50e-31 pt; a side must be
+shapes.svg --height 999999in new.pdf|--height 999999in gives a page side of 7.20e+07 pt
+shapes.svg --height 200in new.pdf|--height 200in gives this drawing a page width of 21600 pt
+END
+  expect "files after refusals" "$(ls -A)" "$files"
   cmp -s good.pdf kept.pdf || fail "the good PDF changed"
   cmp -s shapes.svg drawing.svg || fail "the drawing changed"
-  expect "left behind" "$(ls ./*.tmp 2>/dev/null)" ""
+  awk 'BEGIN { print "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"800\" height=\"800\">"
+    for (i = 0; i < 20000; i++) printf "<circle cx=\"%d\" cy=\"%d\" r=\"3\"/>\n", i % 800, i / 25
+    print "</svg>" }' >slow.svg
+  mkdir tmp
+  JAVA_TOOL_OPTIONS="-Duser.home=$work/no-home -Djava.io.tmpdir=$work/tmp" \
+    "$launcher" slow.svg slow.pdf >out.txt &
+  for _ in $(seq 1000); do ls -A | grep -q '\.tmp$' && break || sleep 0.02; done
+  kill -TERM "$(pgrep -P $!)"
+  wait $!
+  expect "stopped status" $? 0
+  expect "left behind" "$(ls -A . tmp | grep -E '\.tmp$|slow\.pdf|fonts')" ""
+}
+
+# A link is followed to the file it names, also one not there yet, whose name of 255 bytes
+# leaves room for the temporary file's; the PDF's bytes reach the disk before its name, and
+# the folder's entry after it.
+links() {
+  long=$(printf 'n%.0s' {1..251}).pdf
+  ln -s "$long" link.pdf && cp "$data/shapes.svg" .
+  strace -f -qq -e trace=fsync,/rename -o trace.txt "$launcher" shapes.svg link.pdf >out.txt
+  expect "link status" $? 1
+  [ -L link.pdf ] && [ -s "$long" ] || fail "link.pdf: $(ls -l)"
+  expect "flushed" "$(sed -nE 's/^[0-9]+ +(fsync|rename)\(.*/\1/p' trace.txt | xargs)" \
+    "fsync rename fsync"
 }
 
 # An installation without a private runtime, whose Java comes from a zip that a real wget
