@@ -379,10 +379,13 @@ public final class TolvarineConvert {
       return Explain(t, options.input, watch != null && watch.failed ? options.output : file);
     } finally {
       if (temporary != null) {
-        try {
-          Files.deleteIfExists(temporary);
-        } catch (Throwable ignored) {
-          // The conversion has failed already; its reason is the one to show.
+        synchronized (kStopLock) {
+          try {
+            Files.deleteIfExists(temporary);
+          } catch (Throwable ignored) {
+            // The conversion has failed already; its reason is the one to show.
+          }
+          pending_temporary = null;  // Its name may be another run's from now on.
         }
       }
     }
