@@ -48,6 +48,16 @@ std::optional<std::int32_t> RunConverter(const std::vector<std::string>& argumen
   if (argument_list.size() <= 1) return std::nullopt;
   std::string command_template = ReadConfigString(kConfigSection, kRunExeKey, "");
   if (command_template.empty()) return std::nullopt;
+  // Java splits even a -jar path into class path entries at this separator; the parts would
+  // name other folders, relative ones among them, below wherever the user happens to be.
+  if (TemplateNeedsJava(command_template) &&
+      command_template.find(kExeDirPlaceholder) != std::string::npos &&
+      LauncherDirectory().find(platform::kPathListSeparator) != std::string::npos) {
+    platform::PrintText("[Error] The installation's folder \"" + LauncherDirectory() +
+                        "\" holds a \"" + platform::kPathListSeparator +
+                        "\", which Java cannot take in a class path: nothing was run.\n");
+    return std::nullopt;
+  }
   std::string java_executable =
       TemplateNeedsJava(command_template) ? ResolveJavaExecutable() : std::string();
   platform::CommandLine command =
