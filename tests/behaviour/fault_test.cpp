@@ -1,12 +1,8 @@
 // The runs that no case file can describe: a gate opened while the launcher runs, launchers
-// started together, a launcher killed outright, a system without /proc, and the shared
-// temporary folder in others' hands.
+// started together, a system without /proc, and the shared temporary folder in others' hands.
 #include "behaviour/cases.h"
 #ifndef _WIN32
 #include <unistd.h>
-
-#include <csignal>
-#include <thread>
 #endif
 
 namespace behaviour {
@@ -47,25 +43,6 @@ TEST(JavaDownloadTest, LaunchersRacing) {
 }
 
 #ifndef _WIN32
-// A launcher killed outright takes its converter along: one left running would write its PDF
-// after the caller was told that the run failed.
-TEST(ConverterFaultTest, KilledLauncherTakesItsConverterAlong) {
-  Installation install;
-  install.UseConverter();
-  RunOptions options = install.Options();
-  const std::string pid = install.File("pid"), gate = install.File("gate");
-  options.environment["FAKE_CONV_DO"] = "pid:" + pid + "|killparent|gate:" + gate + "|write:late=x";
-  EXPECT_EQ(install.Run(kArgs, options).exit_code, 128 + SIGKILL);
-  WriteFile(gate, "");
-  // Gone, or ended and not collected yet: either way it writes nothing more.
-  const std::string stat = "/proc/" + ReadFile(pid) + "/stat";
-  for (int wait = 0;
-       wait < 2000 && ReadFile(stat).find(") Z") == std::string::npos && ReadFile(stat) != "<none>";
-       ++wait)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  EXPECT_EQ(ReadFile(install.File("work/late")), "<none>");
-}
-
 TEST(FileFaultTest, WithoutProcTheLauncherFindsItselfByNameOrSaysItCannot) {
   if (UnderMemcheck() || SANITIZED_BUILD) GTEST_SKIP() << "valgrind and the sanitizer need /proc";
   Installation install;

@@ -24,7 +24,7 @@
 //   spawn:FILE, spawnflood:FILE  leaves a "hold"/"flood" grandchild at the gate FILE
 //   terminate          ends by SIGTERM; exit:N ends with exit status N
 //   parent:INT|TERM|HUP  sends the launcher that signal (POSIX)
-//   env:NAME, pid:FILE   the variable NAME to standard output; writes its process id to FILE
+//   env:NAME           the variable NAME to standard output
 //   killparent         ends the launcher as a kill does and waits for its end
 // Names and arguments are UTF-8 on every platform.
 #include <algorithm>
@@ -227,8 +227,6 @@ void Act(const std::string& action, const std::string& self) {
     if (!SignalParent(value)) std::exit(105);
   } else if (name == "env") {
     Write(stdout, Setting(value));
-  } else if (name == "pid") {
-    if (!WriteFile(value, std::to_string(tolvarine::platform::CurrentProcessId()))) std::exit(98);
   } else {
     std::exit(100);  // An action the tests do not know: fail loudly.
   }
