@@ -78,6 +78,19 @@ bool Matches(const std::string& text, const std::string& pattern) {
   return true;
 }
 
+// A table row's cells: the text between " | ", each without the blanks around it.
+std::vector<std::string> Cells(const std::string& text) {
+  std::vector<std::string> cells;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = text.find(" | ", start);
+    const std::string cell = text.substr(start, end - start);
+    const std::size_t first = cell.find_first_not_of(' '), last = cell.find_last_not_of(' ');
+    cells.push_back(first == std::string::npos ? "" : cell.substr(first, last - first + 1));
+    if (end == std::string::npos) return cells;
+    start = end + 3;
+  }
+}
+
 void MakeFile(const Installation& install, const std::string& path, const std::string& content) {
   if (content.rfind("<mode ", 0) == 0) {  // "<mode OCTAL>" before what to make (POSIX)
     MakeFile(install, path, content.substr(content.find('>') + 1));
@@ -227,6 +240,10 @@ ProgramResult Installation::Run(const Args& args, const RunOptions& options) con
 
 std::string Expand(std::string text, const Installation& install) {
   const std::pair<std::string, std::string> tokens[] = {
+      {"{KEPT}", "[{TMP}{SEP}TolvarineJava{SEP}bin{SEP}{JAVA}]"},
+      {"{FETCHED}", "[-O][{TMP}{SEP}TolvarineJava.zip.part-*][{DIR}/served.zip]\n"},
+      {"{UNPACKED}", "[x][-y][-o{TMP}{SEP}TolvarineJava.unpacking-*][*]\n"},
+      {"{NOJAVA}", "Failed to find a Java runtime (*).\n"},
       {"{CONV}", "[{EXEDIR}" + kSep + "conv" + kExe + "]"},
       {"{DIR}", install.dir()},
       {"{TMP}", install.File("tmp")},
@@ -275,10 +292,8 @@ std::vector<Case> ReadCases(const std::string& file, const std::string& group) {
                                                              {"after", &Case::after}};
   Case defaults;  // the group's lines before its first case
   std::vector<Case> cases;
-  bool in_group = false;
-  for (const std::string& line : tolvarine::testdata::DataLines(file)) {
-    if (line[0] == '[') in_group = line == "[" + group + "]";
-    if (line[0] == '[' || !in_group) continue;
+  std::vector<std::string> columns;  // the last "table" line's
+  std::function<void(const std::string&)> read = [&](const std::string& line) {
     const std::string key = line.substr(0, line.find(' '));
     const std::string raw =
         line.substr(std::min(line.find_first_not_of(' ', key.size()), line.size()));
@@ -300,8 +315,23 @@ std::vector<Case> ReadCases(const std::string& file, const std::string& group) {
       row.env["FAKE_CONV_DO"] = value;
     else if (key == "env")
       row.env[name] = rest;
+    else if (key == "tmpdir")  // each variable a platform may take it from
+      for (const char* variable : {"TMPDIR", "TMP", "TEMP"}) row.env[variable] = value;
+    else if (key == "table")
+      columns = Cells(raw);
+    else if (key == "row" && Cells(raw).size() == columns.size())
+      for (std::size_t i = 0; i < columns.size(); ++i) {
+        const std::string cell = Cells(raw)[i];
+        const bool named = columns[i].find(' ') != std::string::npos;
+        if (cell != "~") read(columns[i] + (named ? "=" : " ") + cell);
+      }
     else
       ADD_FAILURE() << file << ": " << line;
+  };
+  bool in_group = false;
+  for (const std::string& line : tolvarine::testdata::DataLines(file)) {
+    if (line[0] == '[') in_group = line == "[" + group + "]";
+    if (line[0] != '[' && in_group) read(line);
   }
   EXPECT_FALSE(cases.empty()) << "no cases in [" << group << "] of " << file;
   return cases;
