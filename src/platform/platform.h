@@ -177,9 +177,10 @@ using OutputSink = std::function<void(std::string_view piece)>;
 std::optional<std::int32_t> RunCapturedProcess(const CommandLine& command, const OutputSink& sink);
 
 /// RunCapturedProcess for the converter, which must never outlive the launcher: POSIX passes
-/// SIGINT, SIGTERM and SIGHUP on to it and, on Linux, has it killed when the launcher dies; it
-/// starts with LC_ALL=C.UTF-8 where the launcher's locale can name only ASCII characters.
-/// Windows ties it to the launcher as every captured child.
+/// SIGINT, SIGTERM and SIGHUP on to it and, on Linux, has it stopped (SIGTERM, so that it can
+/// remove what it was writing) when the launcher dies; it starts with LC_ALL=C.UTF-8 where the
+/// launcher's locale can name only ASCII characters. Windows ties it to the launcher as every
+/// captured child.
 std::optional<std::int32_t> RunConversion(const CommandLine& command, const OutputSink& sink);
 
 /// True where the system starts a command line's text (Windows), false where it starts the

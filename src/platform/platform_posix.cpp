@@ -814,15 +814,6 @@ std::vector<std::string> ConversionEnvironment() {
 [[noreturn]] void BecomeProgram(const char* program, char* const* argv, char* const* envp,
                                 int write_end, int report, pid_t launcher, const sigset_t& mask,
                                 int highest_descriptor) {
-#ifdef __linux__
-  // Killed when the launcher dies, however it dies. The launcher has one thread, the one that
-  // made this child, whose end is what the kernel watches. A launcher already gone before this
-  // point is caught by the check after it.
-  if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) ChildFailed(report);
-  if (getppid() != launcher) _exit(127);
-#else
-  static_cast<void>(launcher);
-#endif
   int input = open("/dev/null", O_RDONLY);
   if (input < 0 || dup2(input, 0) < 0 || dup2(write_end, 1) < 0 || dup2(write_end, 2) < 0) {
     ChildFailed(report);
@@ -850,6 +841,19 @@ std::vector<std::string> ConversionEnvironment() {
   if (sigaction(SIGPIPE, &action, nullptr) != 0 || sigprocmask(SIG_SETMASK, &mask, nullptr) != 0) {
     ChildFailed(report);
   }
+#ifdef __linux__
+  // Ended when the launcher dies, however it dies: by SIGTERM, which lets a converter remove
+  // what it was writing, or by SIGKILL where SIGTERM is ignored. The launcher has one thread,
+  // the one that made this child, whose end is what the kernel watches. A launcher already
+  // gone before this point is caught by the check after it.
+  if (sigaction(SIGTERM, nullptr, &current) != 0 ||
+      prctl(PR_SET_PDEATHSIG, current.sa_handler == SIG_IGN ? SIGKILL : SIGTERM) != 0) {
+    ChildFailed(report);
+  }
+  if (getppid() != launcher) _exit(127);
+#else
+  static_cast<void>(launcher);
+#endif
   execve(program, argv, envp);
   ChildFailed(report);
 }
