@@ -5,6 +5,7 @@
 #include <mutex>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include "process/command_line.h"
 #include "rows.h"
@@ -89,6 +90,14 @@ std::vector<std::string> Cells(const std::string& text) {
     if (end == std::string::npos) return cells;
     start = end + 3;
   }
+}
+
+// The names sorted, between spaces.
+std::string Sorted(std::vector<std::string> names) {
+  std::sort(names.begin(), names.end());
+  std::string text;
+  for (const std::string& name : names) text += (text.empty() ? "" : " ") + name;
+  return text;
 }
 
 void MakeFile(const Installation& install, const std::string& path, const std::string& content) {
@@ -232,12 +241,6 @@ Args Installation::Command(const Args& args) const {
   return argv;
 }
 
-ProgramResult Installation::Run(const Args& args, const RunOptions& options) const {
-  ProgramResult result = RunProgram(Command(args), options);
-  EXPECT_NE(result.exit_code, 99) << ReadFile((root / "memcheck.log").string());
-  return result;
-}
-
 std::string Expand(std::string text, const Installation& install) {
   const std::pair<std::string, std::string> tokens[] = {
       {"{KEPT}", "[{TMP}{SEP}TolvarineJava{SEP}bin{SEP}{JAVA}]"},
@@ -252,9 +255,9 @@ std::string Expand(std::string text, const Installation& install) {
       {"{JAVA}", kWindows ? "javaw.exe" : "java"},
       {"{PID}", std::to_string(platform::CurrentProcessId())},
       {"{RAN}", "[in.svg][out.pdf]\n"},
-      {"{FAILED}", Failed()},
+      {"{FAILED}", kFailed},
       {"{CREATED}", "[OK] Create \"out.pdf\" file successful.\n"},
-      {"{FRAME}", kFrame},
+      {"{FRAME}", "============================\n"},
       {"{CONVERTER}", "(Apache FOP Version 1.0beta2: PDF Transcoder for Batik)"},
       {"{PRODUCT}", "(Tolvarine SVG to PDF Converter)                       "}};
   for (const auto& [token, value] : tokens) {
@@ -277,11 +280,10 @@ std::string Listing(const std::string& folder) {
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(fs::u8path(folder), error))
     names.push_back(entry.path().filename().u8string());
-  std::sort(names.begin(), names.end());
-  std::string text;
-  for (const std::string& name : names) text += (text.empty() ? "" : " ") + name;
-  return text;
+  return Sorted(names);
 }
+
+namespace {
 
 std::vector<Case> ReadCases(const std::string& file, const std::string& group) {
   static const std::map<std::string, std::string Case::*> texts = {
@@ -358,11 +360,13 @@ void RunCases(const std::vector<Case>& rows) {
     for (const auto& [path, content] : row.before) MakeFile(install, x(path), x(content));
     Args args;
     for (const std::string& arg : row.args) args.push_back(x(arg));
-    Args limited = {Helper(), "restricted", x(row.limit), install.launcher()};
-    limited.insert(limited.end(), args.begin(), args.end());
+    Args command = install.Command(args);
+    if (!row.limit.empty()) command.insert(command.begin(), {Helper(), "restricted", x(row.limit)});
     ProgramResult result;
-    for (int run = 0; run < row.runs; ++run)
-      result = row.limit.empty() ? install.Run(args, options) : RunProgram(limited, options);
+    for (int run = 0; run < row.runs; ++run) {
+      result = RunProgram(command, options);
+      EXPECT_NE(result.exit_code, 99) << ReadFile((install.root / "memcheck.log").string());
+    }
     WriteFile(install.File("gate"), "");
     EXPECT_TRUE(Matches(result.out, ConsoleText(x(row.out))))
         << "output (" << result.out.size() << " bytes):\n"
@@ -370,16 +374,40 @@ void RunCases(const std::vector<Case>& rows) {
     EXPECT_EQ(result.exit_code, row.status);
     EXPECT_PRED2(Matches, ReadFile(install.File("CONV.txt")), x(row.ran));
     for (const auto& [path, content] : row.after) {
-      std::string file = install.File(x(path)), expected = x(content);
-      if (file.back() == '/') {  // the names in any order
-        tolvarine::testdata::Row names = tolvarine::testdata::Fields(expected, ' ');
-        std::sort(names.begin(), names.end());
-        expected.clear();
-        for (const std::string& name : names) expected += (expected.empty() ? "" : " ") + name;
-      }
-      EXPECT_PRED2(Matches, file.back() == '/' ? Listing(file) : ReadFile(file), expected) << path;
+      const std::string file = install.File(x(path));
+      if (file.back() == '/')  // the names in any order
+        EXPECT_PRED2(Matches, Listing(file), Sorted(tolvarine::testdata::Fields(x(content), ' ')))
+            << path;
+      else
+        EXPECT_PRED2(Matches, ReadFile(file), x(content)) << path;
     }
   }
 }
 
+using Group = std::pair<std::string, std::string>;  // the file, the group
+
+std::vector<Group> Groups() {
+  std::vector<Group> groups;
+  for (const auto& entry : fs::directory_iterator(DATA_DIR)) {
+    const std::string file = entry.path().filename().u8string();
+    for (const std::string& line : tolvarine::testdata::DataLines(file)) {
+      if (line[0] == '[') groups.emplace_back(file, line.substr(1, line.size() - 2));
+    }
+  }
+  std::sort(groups.begin(), groups.end());
+  return groups;
+}
+
+// Each group of each case file is a test of its own, named after both.
+class CaseFile : public testing::TestWithParam<Group> {};
+
+TEST_P(CaseFile, Group) { RunCases(ReadCases(GetParam().first, GetParam().second)); }
+
+INSTANTIATE_TEST_SUITE_P(Behaviour, CaseFile, testing::ValuesIn(Groups()),
+                         [](const testing::TestParamInfo<Group>& info) {
+                           return fs::path(info.param.first).stem().string() + "_" +
+                                  info.param.second;
+                         });
+
+}  // namespace
 }  // namespace behaviour

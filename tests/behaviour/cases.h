@@ -73,22 +73,18 @@ class Installation {
   /// ("CONV.txt", "JAVA.txt", "WGET.txt", "7Z.txt") in the installation.
   RunOptions Options() const;
   Args Command(const Args& args) const;  // the launcher with `args`, under memcheck when asked
-  ProgramResult Run(const Args& args, const RunOptions& options) const;
 
  private:
   fs::path dir_;
 };
 
-inline std::string Failed(const std::string& name = "out.pdf") {
-  return "[Error] Failed to create \"" + name + "\" file.\n";
-}
-inline const std::string kFrame = "============================\n";
-inline std::string Framed(const std::string& text) {
-  return "[Message]\n" + kFrame + text + kFrame;
-}
+inline const std::string kFailed = "[Error] Failed to create \"out.pdf\" file.\n";
 inline const Args kArgs = {"in.svg", "out.pdf"};
 
-/// One launcher run in an installation of its own. Texts may hold {CONV} (the converter as
+/// One launcher run in an installation of its own. In a case file's group "[NAME]", "== WHAT"
+/// starts one, "KEY VALUE" lines give its fields (before the first case: every case's), and a
+/// "row" line gives, between " | ", the values of the last "table" line's columns ("KEY" or
+/// "KEY NAME"), "~" for none. Texts may hold {CONV} (the converter as
 /// config.dat names it), {DIR} (the installation), {TMP} (its temporary-files folder), {SEP},
 /// {EXE}, {JAVA} (the Java program's default name), {PID} (the tests' process id), {RAN} (the
 /// converter's record of a run with in.svg and out.pdf), {FAILED} and {CREATED} (the report on
@@ -117,14 +113,10 @@ struct Case {
   std::string folder;  // the installation's folder within its temp folder
 };
 
+/// `text` with the placeholders of a case replaced.
 std::string Expand(std::string text, const Installation& install);
 /// The names in a folder, sorted, between spaces.
 std::string Listing(const std::string& folder);
-/// The cases of the group "[group]" in data/`file`: "== WHAT" starts one, "KEY VALUE" lines
-/// give its fields, and those before the group's first case give every case's.
-std::vector<Case> ReadCases(const std::string& file, const std::string& group);
-/// Runs every row and checks it; the gate "{DIR}/gate" opens after the runs.
-void RunCases(const std::vector<Case>& rows);
 
 }  // namespace behaviour
 

@@ -14,14 +14,15 @@ TEST(ConverterFaultTest, EachLineShownWhileTheConverterStillRuns) {
   Installation install;
   install.UseConverter();
   const std::string gate = install.File("gate");
-  const std::string first = ConsoleText("[Message]\n" + kFrame + "first\n");
+  const std::string first = ConsoleText(Expand("[Message]\n{FRAME}first\n", install));
   RunOptions options{install.File("work"),
                      {{"FAKE_CONV_DO", "out:first\nsecond|gate:" + gate + "|out: half\n"}}};
   ProgramResult result =
       RunTogether({install.Command(kArgs)}, options, [&](const std::string& out) {
         if (out == first) WriteFile(gate, "");
       }).front();
-  EXPECT_EQ(result.out, ConsoleText(Framed("first\nsecond half\n") + Failed()));
+  EXPECT_EQ(result.out,
+            ConsoleText(Expand("[Message]\n{FRAME}first\nsecond half\n{FRAME}{FAILED}", install)));
   EXPECT_EQ(ReadFile(gate + ".timeout"), "<none>");
 }
 
@@ -34,9 +35,9 @@ TEST(JavaDownloadTest, LaunchersRacing) {
   std::string expected;
   for (const ProgramResult& result :
        RunTogether(std::vector(8, install.Command(kArgs)), install.Options())) {
-    EXPECT_EQ(result.out, ConsoleText(Failed()));
+    EXPECT_EQ(result.out, ConsoleText(kFailed));
     EXPECT_EQ(result.exit_code, 0);
-    expected += Expand("[{TMP}{SEP}TolvarineJava{SEP}bin{SEP}{JAVA}]{RAN}", install);
+    expected += Expand("{KEPT}{RAN}", install);
   }
   EXPECT_EQ(ReadFile(install.File("CONV.txt")), expected);
   EXPECT_EQ(Listing(install.File("tmp")), "TolvarineJava TolvarineJava.zip");
@@ -62,7 +63,7 @@ TEST(FileFaultTest, WithoutProcTheLauncherFindsItselfByNameOrSaysItCannot) {
            {"PATH=\"$1:/usr/bin:/bin\" exec tolvarine in.svg out.pdf", true},
            {"exec bash -c 'exec -a tolvarine \"$0\" in.svg out.pdf' \"$0\"", false}}) {
     fs::remove(install.File("CONV.txt"));
-    EXPECT_EQ(without_proc(command).out, (ran ? "" : cannot) + Failed()) << command;
+    EXPECT_EQ(without_proc(command).out, (ran ? "" : cannot) + kFailed) << command;
     EXPECT_EQ(ReadFile(install.File("CONV.txt")), ran ? "[--ran][in.svg][out.pdf]\n" : "<none>");
   }
 }
@@ -99,9 +100,9 @@ TEST(FileFaultTest, SharedTemporaryFolderThatOthersControlIsRefused) {
         {Helper(), "restricted", "uid=65534", install.launcher(), "in.svg", "out.pdf"}, options);
     const std::string looked = "Failed to find a Java runtime (looked for \"" +
                                install.File("jre/bin/java") + "\", \"java\" on PATH).\n";
-    EXPECT_EQ(result.out, made.empty() ? Failed()
+    EXPECT_EQ(result.out, made.empty() ? kFailed
                                        : looked + "Failed to locate the temporary-files folder: " +
-                                             why + ".\n" + Failed())
+                                             why + ".\n" + kFailed)
         << made;
     EXPECT_EQ(
         ReadFile(install.File("CONV.txt")),
