@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <mutex>
-#include <sstream>
 #include <thread>
 #include <utility>
 
@@ -172,9 +172,7 @@ void WriteFile(const std::string& path, const std::string& content) {
 
 std::string ReadFile(const std::string& path) {
   std::ifstream file(fs::u8path(path), std::ios::binary);
-  std::ostringstream content;
-  content << file.rdbuf();
-  return file ? content.str() : "<none>";
+  return file ? std::string(std::istreambuf_iterator<char>(file), {}) : "<none>";
 }
 
 Installation::Installation(const std::string& name, const fs::path& base) {

@@ -72,11 +72,8 @@ TEST(FileFaultTest, WithoutProcTheLauncherFindsItselfByNameOrSaysItCannot) {
 TEST(FileFaultTest, SharedTemporaryFolderThatOthersControlIsRefused) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to run as another user";
   const std::string path = "/tmp/tolvarine-65534";
-  auto shell = [&](std::string command) {
-    command = "rm -rf P P-x; " + command;
-    for (std::size_t at = 0; (at = command.find('P', at)) != std::string::npos;)
-      command.replace(at, 1, path);
-    return RunProgram({"/bin/sh", "-c", command});
+  auto shell = [&](const std::string& command) {
+    return RunProgram({"/bin/sh", "-c", "P=" + path + "; rm -rf $P $P-x; " + command});
   };
   Installation install("", "/tmp");  // open to others, wherever the temp folder is
   for (const std::string& folder : {install.dir(), install.File("work")})
@@ -89,10 +86,11 @@ TEST(FileFaultTest, SharedTemporaryFolderThatOthersControlIsRefused) {
   const std::string mine = " && chown -h 65534:65534 ", quoted = "\"" + path + "\"";
   // Root's, open to its group, a link to a folder of the user's, a file, and none.
   for (const auto& [made, why] : std::vector<std::pair<std::string, std::string>>{
-           {"mkdir -m 700 P", quoted + " belongs to another user"},
-           {"mkdir -m 770 P" + mine + "P", "others can write " + quoted},
-           {"mkdir -m 700 P-x" + mine + "P-x && ln -s P-x P" + mine + "P", quoted + " is a link"},
-           {": >P" + mine + "P", quoted + " is not a folder"},
+           {"mkdir -m 700 $P", quoted + " belongs to another user"},
+           {"mkdir -m 770 $P" + mine + "$P", "others can write " + quoted},
+           {"mkdir -m 700 $P-x" + mine + "$P-x && ln -s $P-x $P" + mine + "$P",
+            quoted + " is a link"},
+           {": >$P" + mine + "$P", quoted + " is not a folder"},
            {"", ""}}) {
     shell(made);
     fs::remove(install.File("CONV.txt"));

@@ -15,7 +15,7 @@
 // Each first appends "[arg1][arg2]...\n" to FAKE_<NAME>_RECORD (NAME: CONV, JAVA, WGET, 7Z) when
 // it is set. The actions of FAKE_<NAME>_DO are separated by '|' and flushed one by one:
 //   out:TEXT, err:TEXT  TEXT to standard output / error
-//   path, stdin, files  PATH; "stdin:<bytes read>\n"; "open N\n" for each descriptor above 2
+//   stdin, files       "stdin:<bytes read>\n"; "open N\n" for each descriptor above 2
 //   write:FILE=TEXT, touch:FILE  writes FILE; sets its time to now, bytes unchanged
 //   replace:NEW>OLD    gives NEW OLD's time, removes OLD (file or folder), renames NEW to OLD
 //   fill:N             N carriage returns to standard output
@@ -28,13 +28,13 @@
 //   killparent         ends the launcher as a kill does and waits for its end
 // Names and arguments are UTF-8 on every platform.
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -86,9 +86,8 @@ bool KillParent() {
 }
 std::string InheritedFiles() { return ""; }
 #else
-bool StartHolder(const std::string& program, const std::string& mode, const std::string& gate) {
-  std::string name = program, how = mode, at = gate;
-  char* argv[] = {name.data(), how.data(), at.data(), nullptr};
+bool StartHolder(std::string program, std::string mode, std::string gate) {
+  char* argv[] = {program.data(), mode.data(), gate.data(), nullptr};
   pid_t pid;
   return posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) == 0;
 }
@@ -136,9 +135,8 @@ std::string Setting(const std::string& name) {
 }
 
 std::vector<std::string> Arguments(int argc, char** argv) {
-  std::optional<std::string> line = tolvarine::platform::OwnCommandLine();
-  if (line) return tolvarine::SplitCommandLine(*line);
-  return std::vector<std::string>(argv, argv + argc);
+  if (auto line = tolvarine::platform::OwnCommandLine()) return tolvarine::SplitCommandLine(*line);
+  return {argv, argv + argc};
 }
 
 bool Write(std::FILE* stream, const std::string& bytes) {
@@ -154,9 +152,7 @@ bool WriteFile(const std::string& name, const std::string& content, bool append 
 
 std::string ReadFile(const std::string& name) {
   std::ifstream file(fs::u8path(name), std::ios::binary);
-  std::ostringstream content;
-  content << file.rdbuf();
-  return content.str();
+  return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 // `size` bytes of the value `byte` to standard output.
@@ -194,8 +190,6 @@ void Act(const std::string& action, const std::string& self) {
     Write(stdout, "stdin:" + std::to_string(count) + "\n");
   } else if (name == "files") {
     Write(stdout, InheritedFiles());
-  } else if (name == "path") {
-    Write(stdout, Setting("PATH"));
   } else if (name == "write") {
     if (!WriteFile(value.substr(0, value.find('=')), value.substr(value.find('=') + 1)))
       std::exit(98);
@@ -273,16 +267,15 @@ int main(int argc, char** argv) {
     WaitAtGate(args[2]);
     std::_Exit(0);  // The flood may still be writing.
   }
-  std::string name = fs::u8path(args[0]).stem().u8string();
-  if (name == "javaw") name = "java";
-  if (name != "wget" && name != "7z" && name != "java") name = "conv";
-  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string stem = fs::u8path(args[0]).stem().u8string();
+  const std::string name = stem == "wget"                      ? "WGET"
+                           : stem == "7z"                      ? "7Z"
+                           : stem == "java" || stem == "javaw" ? "JAVA"
+                                                               : "CONV";
   std::string record;
   for (std::size_t i = 1; i < args.size(); ++i) record += "[" + args[i] + "]";
-  if (!Setting("FAKE_" + name + "_RECORD").empty() &&
-      !WriteFile(Setting("FAKE_" + name + "_RECORD"), record + "\n", true)) {
-    return 99;
-  }
+  const std::string log = Setting("FAKE_" + name + "_RECORD");
+  if (!log.empty() && !WriteFile(log, record + "\n", true)) return 99;
   if (name == "WGET") return Download(args);
   if (name == "7Z") return Unpack(args);
   std::istringstream actions(Setting("FAKE_" + name + "_DO"));

@@ -27,9 +27,7 @@ TEST(CommandLine, QuotedArgumentsComeBackWhole) {
     arguments.push_back(row[0]);
   }
   ASSERT_GT(arguments.size(), 5u);
-  testdata::Row split = SplitCommandLine("p " + BuildArgumentString(arguments));
-  EXPECT_EQ(testdata::Row(split.begin() + 1, split.end()),
-            testdata::Row(arguments.begin() + 1, arguments.end()));
+  EXPECT_EQ(SplitCommandLine("tolvarine " + BuildArgumentString(arguments)), arguments);
   EXPECT_EQ(BuildArgumentString({"tolvarine"}), "");
   EXPECT_EQ(BuildArgumentString({"tolvarine", "a", "b"}), "\"a\" \"b\"");
 }

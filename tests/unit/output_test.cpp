@@ -3,7 +3,7 @@
 
 #include <cstdio>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include "output/byte_search.h"
 #include "output/console_filter.h"
@@ -55,9 +55,8 @@ TEST(ProducerPatch, OverwritesOneOccurrenceInPlace) {
   for (const testdata::Row& row : rows) {
     std::ofstream(path, std::ios::binary) << row[0];
     EXPECT_EQ(ReplaceTextInFile(path, row[1], row[2], row[3] == "end"), row[0] != row[4]) << row[0];
-    std::ostringstream after;
-    after << std::ifstream(path, std::ios::binary).rdbuf();
-    EXPECT_EQ(after.str(), row[4]) << row[0];
+    std::ifstream after(path, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), {}), row[4]) << row[0];
   }
   std::filesystem::remove(path);
   const std::string c = kConverterProducerText;
