@@ -211,8 +211,7 @@ class Installation {
 #ifndef _WIN32
     umask(022);  // Only what the user alone can write counts as the user's own.
 #endif
-    fs::create_directories(dir_ / "work");
-    fs::create_directories(dir_ / "tmp");
+    for (const char* folder : {"work", "tmp"}) fs::create_directories(dir_ / folder);
     fs::copy_file(fs::u8path(HostPath(TOLVARINE_EXE)), fs::u8path(launcher()));
   }
 

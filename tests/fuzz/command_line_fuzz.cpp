@@ -18,12 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   SplitCommandLine(std::string(reinterpret_cast<const char*>(data), size));
 
   FuzzedDataProvider input(data, size);
-  std::vector<std::string> arguments{"tolvarine"};
+  // Argument 0 is the program, which the argument string leaves out.
+  std::vector<std::string> arguments{"converter"};
   while (input.remaining_bytes() > 0) arguments.push_back(input.ConsumeRandomLengthString(64));
-  const std::string line = "converter " + BuildArgumentString(arguments);
-  const std::vector<std::string> split = SplitCommandLine(line);
-  FUZZ_CHECK(split.size() == arguments.size());
-  FUZZ_CHECK(split[0] == "converter");
-  for (std::size_t i = 1; i < arguments.size(); ++i) FUZZ_CHECK(split[i] == arguments[i]);
+  FUZZ_CHECK(SplitCommandLine("converter " + BuildArgumentString(arguments)) == arguments);
   return 0;
 }
