@@ -49,10 +49,13 @@ file(CONFIGURE OUTPUT tolvarine-convert.manifest CONTENT "Class-Path: ${class_pa
 
 include(UseJava)
 set(CMAKE_JAVA_COMPILE_FLAGS --release 11)
+set(converter_sources Fonts Main Messages Options PageSize SafeOutput UsageError)
+list(TRANSFORM converter_sources PREPEND src/converter/tolvarine/convert/)
+list(TRANSFORM converter_sources APPEND .java)
 add_jar(tolvarine_convert
-  SOURCES installation/TolvarineConvert.java
+  SOURCES ${converter_sources}
   INCLUDE_JARS ${converter_classpath}
-  ENTRY_POINT TolvarineConvert
+  ENTRY_POINT tolvarine.convert.Main
   MANIFEST ${CMAKE_CURRENT_BINARY_DIR}/tolvarine-convert.manifest
   OUTPUT_NAME tolvarine-convert)
 install_jar(tolvarine_convert DESTINATION lib COMPONENT launcher)

@@ -1,0 +1,164 @@
+// The converter's entry point: one SVG drawing to one PDF file, through Batik and FOP's PDF
+// transcoder.
+//
+//   <input.svg> [options] <output.pdf>
+//   <input.svg> (-o|--outfile) <output.pdf> [options]
+//   options: --width LENGTH, --height LENGTH (px, pt, mm, cm, in), --background COLOR
+//
+// Without -o the PDF is the last argument, as the launcher takes it. It never destroys
+// anything: the input is only read, the PDF is written into a temporary file beside the output,
+// flushed to disk and moved over it only after a complete conversion. A usage error exits with
+// 2 before any file is touched; a failed or stopped conversion exits with 1 (or the signal's
+// status) and leaves the output as it was. Every message is one line.
+package tolvarine.convert;
+
+import java.io.BufferedOutputStream;
+import java.io.IOException;
+import java.io.OutputStream;
+import java.nio.channels.FileChannel;
+import java.nio.file.AccessDeniedException;
+import java.nio.file.Files;
+import java.nio.file.InvalidPathException;
+import java.nio.file.NoSuchFileException;
+import java.nio.file.Path;
+import java.nio.file.Paths;
+import java.nio.file.StandardOpenOption;
+import org.apache.batik.anim.dom.SAXSVGDocumentFactory;
+import org.apache.batik.transcoder.ErrorHandler;
+import org.apache.batik.transcoder.TranscoderException;
+import org.apache.batik.transcoder.TranscoderInput;
+import org.apache.batik.transcoder.TranscoderOutput;
+import org.apache.batik.transcoder.TranscodingHints;
+import org.apache.batik.transcoder.image.ImageTranscoder;
+import org.apache.batik.util.XMLResourceDescriptor;
+import org.apache.fop.svg.PDFTranscoder;
+import org.w3c.dom.Document;
+
+public final class Main {
+  private static final int kFailed = 1;
+  private static final int kUsage = 2;
+
+  private Main() {}
+
+  public static void main(String[] args) {
+    Messages.SilenceLogging();
+    Options options;
+    try {
+      options = Options.Parse(args);
+      SafeOutput.RefuseNamesTheSystemCannotTake(options.input, options.output);
+      SafeOutput.RefuseUnsafeOutput(options);
+    } catch (UsageError | InvalidPathException e) {
+      ExitWithUsageError(e.getMessage());
+      return;
+    }
+    Runtime.getRuntime().addShutdownHook(new Thread(SafeOutput::RemoveOwnFiles));
+    System.out.println("Converting " + options.input + " to " + options.output);
+    Fonts.FindFolders();
+    String failure;
+    try {
+      failure = Convert(options);
+    } catch (UsageError e) {
+      ExitWithUsageError(e.getMessage());
+      return;
+    }
+    if (failure != null) {
+      System.err.println(failure);
+      System.exit(kFailed);
+    }
+    System.out.println("Done.");
+  }
+
+  private static void ExitWithUsageError(String message) {
+    System.err.println("Error: " + message + " (" + Options.kUsageLine + ")");
+    System.exit(kUsage);
+  }
+
+  // Converts, and returns nothing on success or the one line that says why it failed; a page
+  // side that the drawing's proportions put out of range is a usage error.
+  static String Convert(Options options) throws UsageError {
+    Path output = options.target;
+    Path temporary = null;
+    SafeOutput.WriteWatch watch = null;
+    String file = options.input;  // whose problem a failure is
+    try {
+      Document document = LoadDrawing(options.input);
+      PageSize.GiveViewBoxDrawingsTheirSize(document.getDocumentElement());
+      file = options.output;
+      // A PDF the user may not write stays protected, although its folder would allow a rename.
+      if (Files.exists(output) && !Files.isWritable(output)) {
+        throw new AccessDeniedException(options.output);
+      }
+      temporary = SafeOutput.CreateTemporaryBeside(output);
+      watch = new SafeOutput.WriteWatch(FileChannel.open(temporary, StandardOpenOption.WRITE));
+      file = options.input;
+      try (OutputStream out = new BufferedOutputStream(watch)) {
+        Transcode(document, options, out);
+      }
+      file = options.output;
+      SafeOutput.KeepPermissions(output, temporary);
+      SafeOutput.MoveOverUnlessStopped(temporary, output);
+      temporary = null;
+      SafeOutput.ForceFolder(output.getParent());
+      return null;
+    } catch (Throwable t) {
+      for (Throwable cause = t; cause != null; cause = Messages.Cause(cause)) {
+        if (cause instanceof PageSize.PageSideError) throw new UsageError(cause.getMessage());
+      }
+      return Messages.Explain(t, options.input,
+          watch != null && watch.failed ? options.output : file);
+    } finally {
+      if (temporary != null) SafeOutput.Discard(temporary);
+    }
+  }
+
+  static Document LoadDrawing(String input) throws IOException {
+    Path path = Paths.get(input);
+    if (!Files.isRegularFile(path)) {
+      throw Files.exists(path) ? new IOException("not a file") : new NoSuchFileException(input);
+    }
+    SAXSVGDocumentFactory factory =
+        new SAXSVGDocumentFactory(XMLResourceDescriptor.getXMLParserClassName());
+    return factory.createDocument(path.toAbsolutePath().toUri().toString());
+  }
+
+  static void Transcode(Document document, Options options, OutputStream out) throws Exception {
+    PDFTranscoder transcoder = new Fonts.InstalledFontsTranscoder(options.size_option);
+    TranscodingHints hints = new TranscodingHints(transcoder.getTranscodingHints());
+    if (options.width != null) hints.put(PDFTranscoder.KEY_WIDTH, options.width);
+    if (options.height != null) hints.put(PDFTranscoder.KEY_HEIGHT, options.height);
+    if (options.background != null) {
+      hints.put(ImageTranscoder.KEY_BACKGROUND_COLOR, options.background);
+    }
+    transcoder.setTranscodingHints(hints);
+    FailOnError handler = new FailOnError();
+    transcoder.setErrorHandler(handler);
+    try {
+      transcoder.transcode(new TranscoderInput(document), new TranscoderOutput(out));
+    } catch (RuntimeException e) {
+      // FOP turns some reported errors (an image that cannot be read) into a bare
+      // RuntimeException; the reported error holds the reason.
+      if (handler.reported != null) throw handler.reported;
+      throw e;
+    }
+  }
+
+  // Warnings (an unknown attribute, a missing glyph) are not worth a line each; errors end the
+  // conversion with their own message.
+  private static final class FailOnError implements ErrorHandler {
+    TranscoderException reported;
+
+    @Override
+    public void warning(TranscoderException e) {}
+
+    @Override
+    public void error(TranscoderException e) throws TranscoderException {
+      if (reported == null) reported = e;
+      throw e;
+    }
+
+    @Override
+    public void fatalError(TranscoderException e) throws TranscoderException {
+      error(e);
+    }
+  }
+}
