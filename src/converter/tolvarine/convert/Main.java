@@ -83,6 +83,7 @@ public final class Main {
     try {
       Document document = LoadDrawing(options.input);
       PageSize.GiveViewBoxDrawingsTheirSize(document.getDocumentElement());
+      Colours.RewriteForBatik(document.getDocumentElement());
       file = options.output;
       // A PDF the user may not write stays protected, although its folder would allow a rename.
       if (Files.exists(output) && !Files.isWritable(output)) {

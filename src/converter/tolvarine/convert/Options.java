@@ -5,8 +5,6 @@ import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.Locale;
-import java.util.Map;
-import java.util.TreeMap;
 
 /** The converter's arguments: the two names, the page's lengths and its background. */
 final class Options {
@@ -109,27 +107,18 @@ final class Options {
     }
   }
 
-  private static final Map<String, String> kColorNames = new TreeMap<>();
-  static {
-    String[] pairs = {"black", "000000", "white", "ffffff", "red", "ff0000", "green", "008000",
-        "lime", "00ff00", "blue", "0000ff", "yellow", "ffff00", "cyan", "00ffff", "aqua",
-        "00ffff", "magenta", "ff00ff", "fuchsia", "ff00ff", "gray", "808080", "grey", "808080",
-        "silver", "c0c0c0", "maroon", "800000", "olive", "808000", "navy", "000080", "purple",
-        "800080", "teal", "008080", "orange", "ffa500"};
-    for (int i = 0; i < pairs.length; i += 2) kColorNames.put(pairs[i], pairs[i + 1]);
-  }
-
-  // #rgb, #rrggbb, a basic colour name, or "transparent" (no background).
+  // Any CSS colour; "transparent" or "none" for no background.
   static Color ParseColor(String text) throws UsageError {
-    String t = text.trim().toLowerCase(Locale.ROOT);
-    if (t.equals("transparent") || t.equals("none")) return null;
-    String hex = kColorNames.getOrDefault(t, t.startsWith("#") ? t.substring(1) : "");
-    if (hex.length() == 3) {
-      hex = "" + hex.charAt(0) + hex.charAt(0) + hex.charAt(1) + hex.charAt(1) + hex.charAt(2)
-          + hex.charAt(2);
+    Colours.Colour colour = Colours.Parse(text);
+    if (text.trim().equalsIgnoreCase("none") || colour != null && colour.alpha == 0) return null;
+    if (colour == null) {
+      throw new UsageError(
+          "--background takes a colour such as white, #fff or #f0f0f0, not " + text);
     }
-    if (hex.matches("[0-9a-f]{6}")) return new Color(Integer.parseInt(hex, 16));
-    throw new UsageError(
-        "--background takes a colour such as white, #fff or #f0f0f0, not " + text);
+    // FOP paints the background opaque; a translucent one is shown as over white paper.
+    double a = colour.alpha;
+    return new Color((int) Math.round(colour.red * a + 255 * (1 - a)),
+        (int) Math.round(colour.green * a + 255 * (1 - a)),
+        (int) Math.round(colour.blue * a + 255 * (1 - a)));
   }
 }
