@@ -42,6 +42,30 @@ drawings() {
   done
 }
 
+# Colours in every CSS form: a graph as graphviz draws it (its background's stroke is
+# "transparent") and one square a form, each of the colour rsvg-convert gives it ("-": any).
+colours() {
+  dot -Tsvg "$data/graph.dot" -o graph.svg || fail "dot cannot draw the graph"
+  "$launcher" graph.svg graph.pdf >out.txt
+  expect "graph status" $? 1
+  text=$(pdftotext graph.pdf -)
+  grep -qF "Größe ≥ 5" <<<"$text" || fail "graph: no label in the text: $text"
+  convert colours.svg colours.pdf
+  expect "colours status" "$status" 1
+  pdftoppm -r 24 -singlefile colours.pdf page
+  header=$(head -n 3 page.ppm | wc -c)
+  od -An -tu1 -v -j $((header + 3 * 84 * 3)) -N $((84 * 3)) page.ppm | xargs | awk -v want="\
+    255,255,255 255,191,191 255,0,0 255,0,0 255,191,191 127,127,255 102,51,153 0,128,0 \
+    127,127,255 - 128,191,128 127,127,255 255,0,0 0,255,0" '{
+      for (i = 1; i <= split(want, w, " "); i++) {
+        split(w[i], c, ","); x = ((i - 1) * 6 + 3) * 3
+        got = $(x + 1) "," $(x + 2) "," $(x + 3)
+        for (k = 1; k <= 3 && w[i] != "-"; k++)
+          if ($(x + k) - c[k] > 3 || c[k] - $(x + k) > 3) { print i - 1 ": " got; break }
+      } }' >wrong.txt
+  expect "square colours" "$(cat wrong.txt)" ""
+}
+
 # A failed conversion keeps the existing PDF byte for byte and says where the drawing is
 # broken; a refused run changes no file; a stopped one leaves neither a PDF nor its temporary
 # files.
