@@ -237,10 +237,7 @@ final class Colours {
   private static void Walk(Element element, double[] inherited) {
     double[] here = inherited;
     Declarations style = Declarations.Of(element.getAttribute("style"));
-    for (int p = 0; p < kProperties.length; ++p) {
-      double[] result = RewriteProperty(element, style, p, here);
-      if (result != here) here = result;
-    }
+    for (int p = 0; p < kProperties.length; ++p) here = RewriteProperty(element, style, p, here);
     if (style != null && style.changed) element.setAttribute("style", style.toString());
     if ("style".equals(element.getLocalName())) RewriteSheet(element);
     for (Node child = element.getFirstChild(); child != null; child = child.getNextSibling()) {
