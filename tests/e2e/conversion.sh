@@ -33,6 +33,22 @@ drawings() {
     # Nothing of the tools that the output filter renames may reach the user.
     ! grep -q -E 'cpdf|coherentpdf|tabula|Gnumeric' out.txt || fail "$name: a tool's name shown"
   done
+  # Page sizes as rsvg-convert gives them: exact, a percentage taken from the viewBox, and
+  # --width alone scaling the whole drawing (its far corner stays on the page).
+  svg='<svg xmlns="http://www.w3.org/2000/svg"'
+  echo "$svg width=\"100%\" height=\"100%\" viewBox=\"0 0 1104 632\"><rect x=\"900\"
+    y=\"400\" width=\"204\" height=\"232\"/></svg>" >percent.svg
+  echo "$svg width=\"614.4\" height=\"460.8\"/>" >fraction.svg
+  while IFS='|' read -r args size corner; do
+    "$launcher" $args size.pdf >out.txt
+    expect "$args" "$(pdfinfo size.pdf | sed -n 's/^Page size: *//p')" "$size"
+    pdftoppm -scale-to-x 10 -scale-to-y 10 -singlefile -gray size.pdf corner
+    expect "$args corner" "$(tail -c 1 corner.pgm | od -An -tu1 | xargs)" "$corner"
+  done <<'END'
+percent.svg|828 x 474 pts|0
+percent.svg --width 500|375 x 214.674 pts|0
+fraction.svg|460.8 x 345.6 pts|255
+END
   # Latin, Cyrillic and Greek text is set in installed fonts, embedded, and comes back as text.
   fonts=$(pdffonts text.pdf)
   grep -q DejaVu <<<"$fonts" && ! grep -q ' no  ' <<<"$fonts" || fail "fonts: $fonts"

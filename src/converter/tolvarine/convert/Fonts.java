@@ -86,6 +86,7 @@ final class Fonts {
 
     @Override
     public BridgeContext createBridgeContext(String version) {
+      graphics = new PageSize.ExactPage(graphics, isTextStroked());
       FontInfo fonts = graphics.getFontInfo();
       for (String[][] group : new String[][][] {kSansNames, kSerifNames, kMonospaceNames}) {
         String installed = FirstInstalled(fonts, group[1]);

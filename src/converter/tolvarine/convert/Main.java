@@ -82,7 +82,7 @@ public final class Main {
     String file = options.input;  // whose problem a failure is
     try {
       Document document = LoadDrawing(options.input);
-      PageSize.GiveViewBoxDrawingsTheirSize(document.getDocumentElement());
+      PageSize.GiveDrawingItsSize(document.getDocumentElement());
       Colours.RewriteForBatik(document.getDocumentElement());
       file = options.output;
       // A PDF the user may not write stays protected, although its folder would allow a rename.

@@ -1,0 +1,52 @@
+// The converter's pure routines against their tables, the routine chosen by the table's name.
+// Each row is "input cells | expected"; "# " starts a note. Prints each wrong row; exits 1 if
+// any. colours.txt: "colour | rgb(r,g,b) | alpha" or "colour | invalid"; page-sizes.txt:
+// "width | height | viewBox | W x H" in points, or "none" where Batik's own size stands.
+package tolvarine.convert;
+
+import java.math.BigDecimal;
+import java.math.MathContext;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Paths;
+import java.util.Locale;
+
+public final class Tables {
+  public static void main(String[] args) throws Exception {
+    boolean colours = args[0].endsWith("colours.txt");
+    int rows = 0;
+    int wrong = 0;
+    for (String line : Files.readAllLines(Paths.get(args[0]), StandardCharsets.UTF_8)) {
+      if (line.isBlank() || line.startsWith("# ")) continue;  // "#f00" is a row
+      String[] cells = line.split("\\|", -1);
+      String got = colours ? Colour(cells[0].trim()) : PageSize(cells);
+      String expected = colours && cells.length > 2
+          ? cells[1].trim() + String.format(Locale.ROOT, " %.3f", Double.parseDouble(cells[2]))
+          : cells[cells.length - 1].trim();
+      ++rows;
+      if (got.equals(expected)) continue;
+      System.out.println("FAILED: " + line + ": got " + got + ", expected " + expected);
+      ++wrong;
+    }
+    System.out.println(rows + " rows, " + wrong + " wrong");
+    System.exit(wrong == 0 && rows > 0 ? 0 : 1);
+  }
+
+  private static String Colour(String text) {
+    Colours.Colour colour = Colours.Parse(text);
+    return colour == null ? "invalid"
+        : colour.Rgb() + " " + String.format(Locale.ROOT, "%.3f", colour.alpha);
+  }
+
+  private static String PageSize(String[] cells) {
+    double[] size = PageSize.DrawingSize(cells[0], cells[1], cells[2]);
+    if (size == null) return "none";
+    return Points(size[0]) + " x " + Points(size[1]);
+  }
+
+  // As pdfinfo shows a page side: six significant digits.
+  private static String Points(double pixels) {
+    return new BigDecimal(pixels * 72 / PageSize.kPixelsPerInch).round(new MathContext(6))
+        .stripTrailingZeros().toPlainString();
+  }
+}
