@@ -49,6 +49,12 @@ percent.svg|828 x 474 pts|0
 percent.svg --width 500|375 x 214.674 pts|0
 fraction.svg|460.8 x 345.6 pts|255
 END
+  # A diagram's label, written as HTML with a text to fall back on, keeps its text.
+  echo "$svg width=\"200\" height=\"50\"><switch><foreignObject width=\"200\" height=\"50\">
+    <p xmlns=\"http://www.w3.org/1999/xhtml\">HTML</p></foreignObject><text x=\"5\" y=\"30\">
+    Fallback label</text></switch></svg>" >label.svg
+  "$launcher" label.svg label.pdf >out.txt
+  expect "label" "$(pdftotext label.pdf - | xargs)" "Fallback label"
   # Latin, Cyrillic and Greek text is set in installed fonts, embedded, and comes back as text.
   fonts=$(pdffonts text.pdf)
   grep -q DejaVu <<<"$fonts" && ! grep -q ' no  ' <<<"$fonts" || fail "fonts: $fonts"

@@ -84,6 +84,7 @@ public final class Main {
       Document document = LoadDrawing(options.input);
       PageSize.GiveDrawingItsSize(document.getDocumentElement());
       Colours.RewriteForBatik(document.getDocumentElement());
+      Leniency.Prepare(document.getDocumentElement());
       file = options.output;
       // A PDF the user may not write stays protected, although its folder would allow a rename.
       if (Files.exists(output) && !Files.isWritable(output)) {
