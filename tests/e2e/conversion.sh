@@ -96,8 +96,25 @@ mistakes() {
   convert broken.svg good.pdf
   expect "broken status" "$status" 0
   expect "broken frame" "$(framed)" "$(printf '%s\n%s' 'Converting broken.svg to good.pdf' \
-    'broken.svg:4:1: XML document structures must start and end within the same entity.')"
+    'broken.svg:4:1: error: XML document structures must start and end within the same entity.')"
   expect "broken report" "$(report)" '[Error] Failed to create "good.pdf" file.'
+  # Faults that other converters forgive: a line each, as compilers write them, and the rest
+  # drawn; at most 20 such lines, then the count of the rest.
+  convert faults.svg faults.pdf
+  expect "faults status" "$status" 1
+  expect "faults" "$(framed | sed 1d)" "$(cat <<'END'
+faults.svg:3:3: warning: <rect> has no width; not drawn
+faults.svg:4:3: warning: <circle> has a negative r (-2); not drawn
+faults.svg:5:3: warning: fill="bogus(1)": the "fill" property does not support function values; ignored
+faults.svg:6:3: warning: style="font-size: zz; fill: blue": the "zz" identifier is not a valid value for the "font-size" property; ignored
+Done.
+END
+)"
+  printf '<svg xmlns="http://www.w3.org/2000/svg">%s</svg>' "$(printf '<rect/>%.0s' {1..23})" \
+    >many.svg
+  "$launcher" many.svg many.pdf >out.txt
+  expect "many" "$(framed | tail -n 3 | cut -d: -f 1-4)" \
+    "$(printf '%s\n' 'many.svg:1:174: warning' 'many.svg: 3 more warnings not shown' Done.)"
   mkfifo fifo.pdf
   files=$(ls -A)
   while IFS='|' read -r args says; do

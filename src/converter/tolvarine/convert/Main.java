@@ -24,7 +24,6 @@ import java.nio.file.Path;
 import java.nio.file.Paths;
 import java.nio.file.StandardOpenOption;
 import org.apache.batik.anim.dom.SAXSVGDocumentFactory;
-import org.apache.batik.transcoder.ErrorHandler;
 import org.apache.batik.transcoder.TranscoderException;
 import org.apache.batik.transcoder.TranscoderInput;
 import org.apache.batik.transcoder.TranscoderOutput;
@@ -55,12 +54,14 @@ public final class Main {
     System.out.println("Converting " + options.input + " to " + options.output);
     Fonts.FindFolders();
     String failure;
+    Messages.Report report = new Messages.Report(options.input);
     try {
-      failure = Convert(options);
+      failure = Convert(options, report);
     } catch (UsageError e) {
       ExitWithUsageError(e.getMessage());
       return;
     }
+    report.Print();
     if (failure != null) {
       System.err.println(failure);
       System.exit(kFailed);
@@ -75,16 +76,16 @@ public final class Main {
 
   // Converts, and returns nothing on success or the one line that says why it failed; a page
   // side that the drawing's proportions put out of range is a usage error.
-  static String Convert(Options options) throws UsageError {
+  static String Convert(Options options, Messages.Report report) throws UsageError {
     Path output = options.target;
     Path temporary = null;
     SafeOutput.WriteWatch watch = null;
     String file = options.input;  // whose problem a failure is
     try {
-      Document document = LoadDrawing(options.input);
+      Document document = LoadDrawing(options.input, report);
       PageSize.GiveDrawingItsSize(document.getDocumentElement());
       Colours.RewriteForBatik(document.getDocumentElement());
-      Leniency.Prepare(document.getDocumentElement());
+      Leniency.Prepare(document.getDocumentElement(), report);
       file = options.output;
       // A PDF the user may not write stays protected, although its folder would allow a rename.
       if (Files.exists(output) && !Files.isWritable(output)) {
@@ -94,7 +95,7 @@ public final class Main {
       watch = new SafeOutput.WriteWatch(FileChannel.open(temporary, StandardOpenOption.WRITE));
       file = options.input;
       try (OutputStream out = new BufferedOutputStream(watch)) {
-        Transcode(document, options, out);
+        Transcode(document, options, out, report);
       }
       file = options.output;
       SafeOutput.KeepPermissions(output, temporary);
@@ -106,24 +107,28 @@ public final class Main {
       for (Throwable cause = t; cause != null; cause = Messages.Cause(cause)) {
         if (cause instanceof PageSize.PageSideError) throw new UsageError(cause.getMessage());
       }
-      return Messages.Explain(t, options.input,
-          watch != null && watch.failed ? options.output : file);
+      return Messages.Explain(t, watch != null && watch.failed ? options.output : file, report);
     } finally {
       if (temporary != null) SafeOutput.Discard(temporary);
     }
   }
 
-  static Document LoadDrawing(String input) throws IOException {
+  // Each element's place is recorded for the messages.
+  static Document LoadDrawing(String input, Messages.Report report) throws IOException {
     Path path = Paths.get(input);
     if (!Files.isRegularFile(path)) {
       throw Files.exists(path) ? new IOException("not a file") : new NoSuchFileException(input);
     }
     SAXSVGDocumentFactory factory =
-        new SAXSVGDocumentFactory(XMLResourceDescriptor.getXMLParserClassName());
-    return factory.createDocument(path.toAbsolutePath().toUri().toString());
+        new SAXSVGDocumentFactory(XMLResourceDescriptor.getXMLParserClassName(), true);
+    Document document = factory.createDocument(path.toAbsolutePath().toUri().toString());
+    report.places = factory.getDocumentDescriptor();
+    report.root = document.getDocumentElement();
+    return document;
   }
 
-  static void Transcode(Document document, Options options, OutputStream out) throws Exception {
+  static void Transcode(Document document, Options options, OutputStream out,
+      Messages.Report report) throws Exception {
     PDFTranscoder transcoder = new Fonts.InstalledFontsTranscoder(options.size_option);
     TranscodingHints hints = new TranscodingHints(transcoder.getTranscodingHints());
     if (options.width != null) hints.put(PDFTranscoder.KEY_WIDTH, options.width);
@@ -132,35 +137,16 @@ public final class Main {
       hints.put(ImageTranscoder.KEY_BACKGROUND_COLOR, options.background);
     }
     transcoder.setTranscodingHints(hints);
-    FailOnError handler = new FailOnError();
-    transcoder.setErrorHandler(handler);
+    transcoder.setErrorHandler(report);
     try {
       transcoder.transcode(new TranscoderInput(document), new TranscoderOutput(out));
     } catch (RuntimeException e) {
       // FOP turns some reported errors (an image that cannot be read) into a bare
       // RuntimeException; the reported error holds the reason.
-      if (handler.reported != null) throw handler.reported;
+      TranscoderException reason = report.pending;
+      report.pending = null;  // the failure's message, not also a warning
+      if (reason != null) throw reason;
       throw e;
-    }
-  }
-
-  // Warnings (an unknown attribute, a missing glyph) are not worth a line each; errors end the
-  // conversion with their own message.
-  private static final class FailOnError implements ErrorHandler {
-    TranscoderException reported;
-
-    @Override
-    public void warning(TranscoderException e) {}
-
-    @Override
-    public void error(TranscoderException e) throws TranscoderException {
-      if (reported == null) reported = e;
-      throw e;
-    }
-
-    @Override
-    public void fatalError(TranscoderException e) throws TranscoderException {
-      error(e);
     }
   }
 }

@@ -1,15 +1,39 @@
 package tolvarine.convert;
 
+import static java.nio.charset.StandardCharsets.UTF_8;
+
+import java.io.IOException;
 import java.nio.file.AccessDeniedException;
+import java.nio.file.Files;
 import java.nio.file.NoSuchFileException;
+import java.nio.file.Paths;
+import java.util.ArrayList;
+import java.util.HashSet;
+import java.util.List;
+import java.util.Set;
 import java.util.regex.Matcher;
 import java.util.regex.Pattern;
+import org.apache.batik.bridge.BridgeException;
+import org.apache.batik.dom.util.DocumentDescriptor;
+import org.apache.batik.transcoder.ErrorHandler;
 import org.apache.batik.transcoder.TranscoderException;
+import org.w3c.dom.Element;
+import org.w3c.dom.Node;
 import org.xml.sax.SAXParseException;
 
-/** What the user reads: one line for a failure, and silence from the libraries' logs. */
+/**
+ * What the user reads, as compilers write it: one line a message, "NAME:LINE:COLUMN: warning:
+ * ..." or "...: error: ...", the drawing named as the user typed it and the place of the
+ * element concerned; and silence from the libraries' logs.
+ */
 final class Messages {
-  private static final Pattern kBatikLocation = Pattern.compile("^file:\\S*:(-?\\d+) (.*)$");
+  // Batik starts its messages with the drawing's address and line, -1 or nothing when it has
+  // none ("file:/tmp/a.svg:-1" and a line break).
+  private static final Pattern kBatikLocation = Pattern.compile("^\\S*:-?\\d*\\s*\\R");
+  private static final Pattern kInvalidAttribute = Pattern.compile(
+      "The attribute \"([^\"]+)\" represents an invalid CSS (?:value|declaration) \\(\"(.*)\"\\)",
+      Pattern.DOTALL);
+  static final int kShownWarnings = 20;
 
   private Messages() {}
 
@@ -21,29 +45,153 @@ final class Messages {
     java.util.logging.LogManager.getLogManager().reset();
   }
 
-  // One line a user can act on: the drawing's line and column for XML errors, its line where
-  // Batik names one, otherwise the file the failing step worked on and the innermost reason.
-  static String Explain(Throwable failure, String input, String file) {
+  // One line a user can act on: the drawing's place where the failure has one, otherwise the
+  // file the failing step worked on and the innermost reason.
+  static String Explain(Throwable failure, String file, Report report) {
     Throwable innermost = failure;
     for (Throwable t = failure; t != null; t = Cause(t)) {
       if (t instanceof SAXParseException) {
         SAXParseException e = (SAXParseException) t;
-        return input + ":" + e.getLineNumber() + ":" + e.getColumnNumber() + ": " + Describe(e);
+        return report.name + ":" + e.getLineNumber() + ":" + e.getColumnNumber() + ": error: "
+            + Describe(e);
+      }
+      if (t instanceof BridgeException) {
+        if (report.pending != null && Innermost(report.pending) == t) report.pending = null;
+        return report.Line(Element(t), "error", Text(t));
       }
       if (t.getMessage() != null && !t.getMessage().isEmpty() || t instanceof Error) {
         innermost = t;
       }
     }
-    String message = Describe(innermost);
-    // Batik starts its messages with the drawing's address and line ("file:/...:12"), -1 when
-    // it has none.
-    Matcher located = kBatikLocation.matcher(message);
-    if (located.matches()) {
-      String line = located.group(1);
-      return (line.startsWith("-") ? "Error: " + input + ": " : input + ":" + line + ": ")
-          + located.group(2);
+    return "Error: " + file + ": " + Text(innermost);
+  }
+
+  private static Element Element(Throwable t) {
+    return t instanceof BridgeException ? ((BridgeException) t).getElement() : null;
+  }
+
+  // A library's message on one line, without the drawing's address it may start with.
+  private static String Text(Throwable t) {
+    String message = t.getMessage();
+    Matcher located = message == null ? null : kBatikLocation.matcher(message);
+    String text = located != null && located.lookingAt()
+        ? OneLine(message.substring(located.end())) : Describe(t);
+    text = kInvalidAttribute.matcher(text).replaceFirst("$1=\"$2\"");
+    return text.replaceAll("\\.? Original message: The ", ": the ")
+        .replaceAll("\\.? Original message: ", ": ").replaceAll("\\.$", "");
+  }
+
+  /**
+   * The messages about one drawing. Batik's recoverable errors (a value it cannot take) become
+   * warnings and the conversion goes on, the value ignored; at most kShownWarnings are shown,
+   * then the count of the rest.
+   */
+  static final class Report implements ErrorHandler {
+    final String name;  // the input as the user typed it
+    DocumentDescriptor places;  // each element's place, recorded while parsing
+    Node root;
+    private final List<String> shown = new ArrayList<>();
+    private int count;
+    private final Set<Element> named = new HashSet<>();
+    private List<String> lines;  // the drawing's text, read for the first place shown
+    // The last error reported: FOP may still end the conversion with it.
+    TranscoderException pending;
+
+    Report(String name) {
+      this.name = name;
     }
-    return "Error: " + file + ": " + message;
+
+    void Warn(Element element, String text) {
+      if (count++ < kShownWarnings) shown.add(Line(element, "warning", text));
+    }
+
+    // Shown before the conversion's last line.
+    void Print() {
+      if (pending != null) WarnIgnored(pending);
+      for (String line : shown) System.err.println(line);
+      if (count > kShownWarnings) {
+        System.err.println(name + ": " + (count - kShownWarnings) + " more warnings not shown");
+      }
+    }
+
+    String Line(Element element, String kind, String text) {
+      int[] place = Place(element);
+      return name + (place == null ? "" : ":" + place[0] + ":" + place[1]) + ": " + kind + ": "
+          + text;
+    }
+
+    // Where the element's start tag begins: the parser records where it ends.
+    private int[] Place(Element element) {
+      int line = element == null || places == null ? -1 : places.getLocationLine(element);
+      if (line <= 0) return null;
+      int column = places.getLocationColumn(element);
+      try {
+        if (lines == null) {
+          lines = List.of(new String(Files.readAllBytes(Paths.get(name)), UTF_8).split("\\R", -1));
+        }
+        for (int l = line; l >= 1 && l <= lines.size(); --l, column = Integer.MAX_VALUE) {
+          String text = lines.get(l - 1);
+          int at = text.lastIndexOf('<', Math.min(column - 1, text.length()) - 1);
+          if (at >= 0) return new int[] {l, at + 1};
+        }
+      } catch (IOException | RuntimeException e) {
+        // The place the parser recorded serves.
+      }
+      return new int[] {line, column};
+    }
+
+    private void WarnIgnored(TranscoderException e) {
+      Throwable reason = Innermost(e);
+      Element element = Element(reason);
+      String text = Text(reason);
+      if (element == null && count < kShownWarnings) element = WithAttribute(reason);
+      Warn(element, text + "; ignored");
+    }
+
+    // The first element not yet named whose attribute has the value a message quotes: Batik's
+    // messages about values do not say which element holds it.
+    private Element WithAttribute(Throwable reason) {
+      Matcher quoted = kInvalidAttribute.matcher(String.valueOf(reason.getMessage()));
+      if (!quoted.find() || root == null) return null;
+      for (Node node = root; node != null; node = Next(node)) {
+        if (!(node instanceof Element) || named.contains(node)) continue;
+        Element element = (Element) node;
+        if (element.getAttribute(quoted.group(1)).equals(quoted.group(2))) {
+          named.add(element);
+          return element;
+        }
+      }
+      return null;
+    }
+
+    private Node Next(Node node) {
+      if (node.getFirstChild() != null) return node.getFirstChild();
+      for (Node n = node; n != null && n != root; n = n.getParentNode()) {
+        if (n.getNextSibling() != null) return n.getNextSibling();
+      }
+      return null;
+    }
+
+    // Batik's own warnings (an unknown attribute, a missing glyph) are not worth a line each.
+    @Override
+    public void warning(TranscoderException e) {}
+
+    @Override
+    public void error(TranscoderException e) {
+      if (pending != null) WarnIgnored(pending);
+      pending = e;
+    }
+
+    @Override
+    public void fatalError(TranscoderException e) throws TranscoderException {
+      pending = e;
+      throw e;
+    }
+  }
+
+  private static Throwable Innermost(Throwable t) {
+    while (Cause(t) != null) t = Cause(t);
+    return t;
   }
 
   static Throwable Cause(Throwable t) {
@@ -63,6 +211,10 @@ final class Messages {
     }
     String message = t.getMessage();
     if (message == null || message.isEmpty()) return t.getClass().getSimpleName();
-    return message.replaceAll("\\s*\\R\\s*", " ").trim();
+    return OneLine(message);
+  }
+
+  private static String OneLine(String text) {
+    return text.replaceAll("\\s*\\R\\s*", " ").trim();
   }
 }
