@@ -48,6 +48,9 @@ TEST_F(IniReader, PortableReaderPutsAValueTogetherAcrossReads) {
   std::string path = File("[f]\r\nk=" + filler + "\r\n[s]\r\nkey=" + value + "\r\n");
   EXPECT_EQ(platform::ReadProfileFile("s", "key", "d", 400, path), value);
   EXPECT_EQ(platform::ReadProfileFile("s", "key", "d", 100, path), value.substr(0, 99));
+  // A line of another section, skipped unread, that runs on into the next read.
+  path = File("[f]\r\nk=" + filler + filler + "\r\n[s]\r\nkey=" + value + "\r\n");
+  EXPECT_EQ(platform::ReadProfileFile("s", "key", "d", 400, path), value);
 }
 
 }  // namespace
