@@ -51,6 +51,9 @@ TEST_F(IniReader, PortableReaderPutsAValueTogetherAcrossReads) {
   // A line of another section, skipped unread, that runs on into the next read.
   path = File("[f]\r\nk=" + filler + filler + "\r\n[s]\r\nkey=" + value + "\r\n");
   EXPECT_EQ(platform::ReadProfileFile("s", "key", "d", 400, path), value);
+  // UTF-16 with its high byte first, beyond Latin-1: "Ж" is 04 16.
+  path = File(std::string("\xFE\xFF\0[\0s\0]\0\n\0k\0=\x04\x16", 16));
+  EXPECT_EQ(platform::ReadProfileFile("s", "k", "d", 64, path), "\xD0\x96");
 }
 
 }  // namespace
