@@ -8,7 +8,6 @@ import java.util.Map;
 import java.util.regex.Matcher;
 import java.util.regex.Pattern;
 import org.w3c.dom.Element;
-import org.w3c.dom.Node;
 
 /**
  * Colours as CSS writes them today. Batik knows only SVG 1.1's colours and ends the conversion
@@ -212,9 +211,9 @@ final class Colours {
 
   // --- The drawing ----------------------------------------------------------------------------
 
-  /** Rewrites every colour of the drawing that Batik would refuse, in one walk. */
-  static void RewriteForBatik(Element root) {
-    Walk(root, new double[] {1, 1, 1, 1});
+  /** What the drawing's root inherits: fill and stroke opaque. */
+  static double[] Opaque() {
+    return new double[] {1, 1, 1, 1};
   }
 
   // What a value needs: nothing for the forms Batik knows (none, currentColor, #rgb, #rrggbb,
@@ -232,17 +231,18 @@ final class Colours {
     return Parse(value);
   }
 
-  // inherited: for fill and stroke, the alpha of the colour in effect and the opacity the
-  // drawing gives, each as the parent has them.
-  private static void Walk(Element element, double[] inherited) {
+  /**
+   * Rewrites the colours of one element (its children are the caller's walk's) that Batik would
+   * refuse. inherited: for fill and stroke, the alpha of the colour in effect and the opacity
+   * the drawing gives, each as the parent has them; returns what the children inherit.
+   */
+  static double[] Rewrite(Element element, double[] inherited) {
     double[] here = inherited;
     Declarations style = Declarations.Of(element.getAttribute("style"));
     for (int p = 0; p < kProperties.length; ++p) here = RewriteProperty(element, style, p, here);
     if (style != null && style.changed) element.setAttribute("style", style.toString());
     if ("style".equals(element.getLocalName())) RewriteSheet(element);
-    for (Node child = element.getFirstChild(); child != null; child = child.getNextSibling()) {
-      if (child instanceof Element) Walk((Element) child, here);
-    }
+    return here;
   }
 
   // One property of one element; returns the state its children inherit, the same array

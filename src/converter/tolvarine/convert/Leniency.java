@@ -23,13 +23,15 @@ final class Leniency {
 
   private Leniency() {}
 
+  // The same walk rewrites the colours Batik would refuse, so the drawing is walked once.
   static void Prepare(Element root, Messages.Report report) {
-    Walk(root, report);
+    Walk(root, Colours.Opaque(), report);
   }
 
-  private static void Walk(Element element, Messages.Report report) {
+  private static void Walk(Element element, double[] colours, Messages.Report report) {
     boolean is_switch = "switch".equals(element.getLocalName());
     PlainNumbers(element);
+    double[] inherited = Colours.Rewrite(element, colours);
     Node child = element.getFirstChild();
     while (child != null) {
       Node next = child.getNextSibling();
@@ -41,7 +43,7 @@ final class Leniency {
         } else if (!Drawable((Element) child, report)) {
           element.removeChild(child);
         } else {
-          Walk((Element) child, report);
+          Walk((Element) child, inherited, report);
         }
       }
       child = next;

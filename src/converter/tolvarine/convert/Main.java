@@ -84,7 +84,6 @@ public final class Main {
     try {
       Document document = LoadDrawing(options.input, report);
       PageSize.GiveDrawingItsSize(document.getDocumentElement());
-      Colours.RewriteForBatik(document.getDocumentElement());
       Leniency.Prepare(document.getDocumentElement(), report);
       file = options.output;
       // A PDF the user may not write stays protected, although its folder would allow a rename.
