@@ -137,11 +137,13 @@ std::optional<std::int32_t> RunUnpacker(const std::string& archive, const std::s
 }
 
 // Whether `folder` holds a runtime that may run: the executable is there, and both are the
-// user's own with nobody else able to write them.
-bool UsableRuntime(const std::string& folder, const std::string& java_name) {
+// user's own with nobody else able to write them. `say`: the run tells why one is not used.
+bool UsableRuntime(const std::string& folder, const std::string& java_name, bool say = false) {
   std::string executable = DownloadedExecutable(folder, java_name);
-  return platform::EntryExists(executable) && platform::DistrustReason(folder).empty() &&
-         platform::DistrustReason(executable).empty();
+  auto trusted = [say](const std::string& path) {
+    return say ? Trusted(path, "Java runtime") : platform::DistrustReason(path).empty();
+  };
+  return platform::EntryExists(executable) && trusted(folder) && trusted(executable);
 }
 
 // Makes the unpacked runtime in `staging` the one at `folder`, in one rename, so that no run
@@ -175,10 +177,7 @@ std::optional<std::string> ObtainDownloadedJava(const std::string& java_name,
   std::string folder = temp_directory + kJavaDownloadName;
   std::string result = DownloadedExecutable(folder, java_name);
   report.LookedIn(result);
-  if (platform::EntryExists(result) && Trusted(folder, "Java runtime") &&
-      Trusted(result, "Java runtime")) {
-    return result;
-  }
+  if (UsableRuntime(folder, java_name, true)) return result;
 
   std::string archive = folder + ".zip";
   bool kept = platform::EntryExists(archive) && Trusted(archive, "Java archive");
