@@ -121,21 +121,28 @@ std::string ResolvedExecutable(const std::string& path) {
   return result;
 }
 
+// The entries of a PATH-like list, empty ones included.
+std::vector<std::string> PathEntries(const std::string& list) {
+  std::vector<std::string> entries;
+  for (std::size_t start = 0; start <= list.size();) {
+    std::size_t end = std::min(list.find(kPathListSeparator, start), list.size());
+    entries.push_back(list.substr(start, end - start));
+    start = end + 1;
+  }
+  return entries;
+}
+
 // Where a shell found the program it started: argument 0 itself when it holds a '/', else
 // its first match in PATH as it was at the start (empty entries meaning the current folder).
 std::string ExecutableFromProgramName() {
   const std::string& name = ProgramName();
   if (name.empty()) return std::string();
   if (name.find('/') != std::string::npos) return ResolvedExecutable(name);
-  const std::string& list = StartSearchPath();
-  std::size_t start = 0;
-  for (;;) {
-    std::size_t end = std::min(list.find(kPathListSeparator, start), list.size());
-    std::string folder = list.substr(start, end - start);
+  for (const std::string& folder : PathEntries(StartSearchPath())) {
     std::string found = ResolvedExecutable((folder.empty() ? "." : folder) + "/" + name);
-    if (!found.empty() || end == list.size()) return found;
-    start = end + 1;
+    if (!found.empty()) return found;
   }
+  return std::string();
 }
 
 }  // namespace
@@ -540,11 +547,8 @@ class SpawnAttributes {
 // Empty, with errno set, when there is none.
 std::string FindProgram(const std::string& name) {
   if (name.find('/') != std::string::npos) return name;
-  std::string list = ReadEnvironmentVariable("PATH").value_or(DefaultSearchPath());
-  for (std::size_t start = 0; start <= list.size();) {
-    std::size_t end = std::min(list.find(kPathListSeparator, start), list.size());
-    std::string folder = list.substr(start, end - start);
-    start = end + 1;
+  for (const std::string& folder :
+       PathEntries(ReadEnvironmentVariable("PATH").value_or(DefaultSearchPath()))) {
     if (folder.empty() || folder[0] != '/') continue;
     std::string candidate = folder + "/" + name;
     struct stat info;
