@@ -1,7 +1,8 @@
 // The converter's pure routines against their tables, the routine chosen by the table's name.
 // Each row is "input cells | expected"; "# " starts a note. Prints each wrong row; exits 1 if
 // any. colours.txt: "colour | rgb(r,g,b) | alpha" or "colour | invalid"; page-sizes.txt:
-// "width | height | viewBox | W x H" in points, or "none" where Batik's own size stands.
+// "width | height | viewBox | W x H" in points, or "none" where Batik's own size stands;
+// path-data.txt: "data | the part drawn" or "whole".
 package tolvarine.convert;
 
 import java.math.BigDecimal;
@@ -14,12 +15,13 @@ import java.util.Locale;
 public final class Tables {
   public static void main(String[] args) throws Exception {
     boolean colours = args[0].endsWith("colours.txt");
+    boolean paths = args[0].endsWith("path-data.txt");
     int rows = 0;
     int wrong = 0;
     for (String line : Files.readAllLines(Paths.get(args[0]), StandardCharsets.UTF_8)) {
       if (line.isBlank() || line.startsWith("# ")) continue;  // "#f00" is a row
       String[] cells = line.split("\\|", -1);
-      String got = colours ? Colour(cells[0].trim()) : PageSize(cells);
+      String got = colours ? Colour(cells[0].trim()) : paths ? Drawn(cells[0]) : PageSize(cells);
       String expected = colours && cells.length > 2
           ? cells[1].trim() + String.format(Locale.ROOT, " %.3f", Double.parseDouble(cells[2]))
           : cells[cells.length - 1].trim();
@@ -36,6 +38,13 @@ public final class Tables {
     Colours.Colour colour = Colours.Parse(text);
     return colour == null ? "invalid"
         : colour.Rgb() + " " + String.format(Locale.ROOT, "%.3f", colour.alpha);
+  }
+
+  private static String Drawn(String data) {
+    boolean points = data.startsWith("points:");
+    if (points) data = data.substring("points:".length());
+    int valid = points ? PathData.ValidPoints(data) : PathData.ValidPath(data);
+    return valid < 0 ? "whole" : data.substring(0, valid).trim();
   }
 
   private static String PageSize(String[] cells) {

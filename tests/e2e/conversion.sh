@@ -39,6 +39,8 @@ drawings() {
   echo "$svg width=\"100%\" height=\"100%\" viewBox=\"0 0 1104 632\"><rect x=\"900\"
     y=\"400\" width=\"204\" height=\"232\"/></svg>" >percent.svg
   echo "$svg width=\"614.4\" height=\"460.8\"/>" >fraction.svg
+  echo "$svg><rect x=\"10\" y=\"10\" width=\"300\" height=\"50\" stroke=\"gray\"
+    stroke-width=\"20\"/><circle cx=\"600\" r=\"1\"/></svg>" >painted.svg
   while IFS='|' read -r args size corner; do
     "$launcher" $args size.pdf >out.txt
     expect "$args" "$(pdfinfo size.pdf | sed -n 's/^Page size: *//p')" "$size"
@@ -48,6 +50,7 @@ drawings() {
 percent.svg|828 x 474 pts|0
 percent.svg --width 500|375 x 214.674 pts|0
 fraction.svg|460.8 x 345.6 pts|255
+painted.svg|450.75 x 53.25 pts|255
 END
   # A diagram's label, written as HTML with a text to fall back on, keeps its text.
   echo "$svg width=\"200\" height=\"50\"><switch><foreignObject width=\"200\" height=\"50\">
@@ -107,9 +110,21 @@ faults.svg:3:3: warning: <rect> has no width; not drawn
 faults.svg:4:3: warning: <circle> has a negative r (-2); not drawn
 faults.svg:5:3: warning: fill="bogus(1)": the "fill" property does not support function values; ignored
 faults.svg:6:3: warning: style="font-size: zz; fill: blue": the "zz" identifier is not a valid value for the "font-size" property; ignored
+faults.svg:7:3: warning: d="M0 100 H50 V150 X 9" has an error at "X 9"; drawn up to it
+faults.svg:8:3: warning: points="60 100 110 100 110 150 60" has an error at "60"; drawn up to it
+faults.svg:13:16: warning: <use> href="#loop": the reference loops back to where it is made from; not drawn
+faults.svg:14:3: warning: <use> href="#nowhere": no element has the id "nowhere"; not drawn
+faults.svg:15:3: warning: fill="url(#nowhere)": no element has the id "nowhere"; not painted
+faults.svg:16:3: warning: fill="context-fill": a context's paint is not supported; not painted
+faults.svg:16:3: warning: clip-path="url(#g)": "#g" is a <linearGradient>, not a <clipPath>; ignored
+faults.svg:17:18: warning: <feDropShadow> is not an SVG element the converter knows; ignored
 Done.
 END
 )"
+  # The red square's mask draws nothing, so it hides the square.
+  pdftoppm -r 9 -singlefile faults.pdf faults
+  od -An -tu1 -v -j "$(head -n 3 faults.ppm | wc -c)" faults.ppm | xargs -n 3 |
+    grep -qE '^2[0-9]{2} [0-9]{1,2} [0-9]{1,2}$' && fail "faults: a red pixel"
   printf '<svg xmlns="http://www.w3.org/2000/svg">%s</svg>' "$(printf '<rect/>%.0s' {1..23})" \
     >many.svg
   "$launcher" many.svg many.pdf >out.txt

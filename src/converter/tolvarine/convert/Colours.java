@@ -290,7 +290,7 @@ final class Colours {
   }
 
   // A property's value on an element: its style attribute's, else its own attribute's.
-  private static String Value(Element element, Declarations style, String name) {
+  static String Value(Element element, Declarations style, String name) {
     String value = InStyle(style, name) ? style.Get(name) : element.getAttribute(name);
     return value.trim();
   }
@@ -358,10 +358,15 @@ final class Colours {
 
     // Null where the text declares no colour, so plain styles cost one search.
     static Declarations Of(String text) {
-      if (text.isEmpty() || text.indexOf("color") < 0 && text.indexOf("fill") < 0
-          && text.indexOf("stroke") < 0) {
+      if (text.indexOf("color") < 0 && text.indexOf("fill") < 0 && text.indexOf("stroke") < 0) {
         return null;
       }
+      return Parse(text);
+    }
+
+    // Null where the text declares nothing.
+    static Declarations Parse(String text) {
+      if (text.isEmpty()) return null;
       Declarations declarations = new Declarations();
       for (String part : text.split(";")) {
         int colon = part.indexOf(':');

@@ -13,6 +13,7 @@ import java.util.Arrays;
 import java.util.List;
 import java.util.Locale;
 import org.apache.batik.bridge.BridgeContext;
+import org.apache.batik.gvt.GraphicsNode;
 import org.apache.fop.configuration.ConfigurationException;
 import org.apache.fop.configuration.DefaultConfigurationBuilder;
 import org.apache.fop.fonts.FontInfo;
@@ -21,6 +22,7 @@ import org.apache.fop.fonts.autodetect.FontDirFinder;
 import org.apache.fop.fonts.autodetect.MacFontDirFinder;
 import org.apache.fop.fonts.autodetect.UnixFontDirFinder;
 import org.apache.fop.fonts.autodetect.WindowsFontDirFinder;
+import org.apache.fop.svg.PDFBridgeContext;
 import org.apache.fop.svg.PDFTranscoder;
 
 /** The machine's fonts for the drawing's text, and the folder FOP keeps their list in. */
@@ -54,6 +56,7 @@ final class Fonts {
   // subsets; a name with no installed stand-in keeps its base font.
   static final class InstalledFontsTranscoder extends PDFTranscoder {
     private final String size_option;
+    private final GraphicsNode[] drawing = new GraphicsNode[1];
 
     InstalledFontsTranscoder(String size_option) throws ConfigurationException {
       this.size_option = size_option;
@@ -74,6 +77,11 @@ final class Fonts {
     // readers accept.
     @Override
     protected void setImageSize(float document_width, float document_height) {
+      float[] painted = PageSize.PaintedSize(ctx.getDocument().getDocumentElement(), drawing[0]);
+      if (painted != null) {
+        document_width = painted[0];
+        document_height = painted[1];
+      }
       super.setImageSize(document_width, document_height);
       if (size_option == null) return;
       String[] sides = {PageSize.RefusedSide(width), PageSize.RefusedSide(height)};
@@ -92,7 +100,16 @@ final class Fonts {
         String installed = FirstInstalled(fonts, group[1]);
         if (installed != null) PointAt(fonts, group[0], installed);
       }
-      return super.createBridgeContext(version);
+      // FOP's own, with the drawing's root kept for its painted size.
+      FontInfo text_fonts = isTextStroked() ? null : fonts;
+      return new PDFBridgeContext(userAgent, text_fonts, getImageManager(),
+          getImageSessionContext()) {
+        @Override
+        public void registerSVGBridges() {
+          super.registerSVGBridges();
+          putBridge(new PageSize.KeptRoot(drawing));
+        }
+      };
     }
   }
 

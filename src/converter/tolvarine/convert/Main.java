@@ -29,17 +29,25 @@ import org.apache.batik.transcoder.TranscoderInput;
 import org.apache.batik.transcoder.TranscoderOutput;
 import org.apache.batik.transcoder.TranscodingHints;
 import org.apache.batik.transcoder.image.ImageTranscoder;
-import org.apache.batik.util.XMLResourceDescriptor;
 import org.apache.fop.svg.PDFTranscoder;
 import org.w3c.dom.Document;
 
 public final class Main {
   private static final int kFailed = 1;
   private static final int kUsage = 2;
+  // Batik draws a drawing by recursion, a level or more for each level of nesting: the
+  // conversion gets a stack that deep drawings fit in (taken from memory only as used).
+  private static final long kStack = 256L << 20;
 
   private Main() {}
 
-  public static void main(String[] args) {
+  public static void main(String[] args) throws InterruptedException {
+    Thread conversion = new Thread(null, () -> Run(args), "conversion", kStack);
+    conversion.start();
+    conversion.join();
+  }
+
+  private static void Run(String[] args) {
     Messages.SilenceLogging();
     Options options;
     try {
@@ -118,8 +126,7 @@ public final class Main {
     if (!Files.isRegularFile(path)) {
       throw Files.exists(path) ? new IOException("not a file") : new NoSuchFileException(input);
     }
-    SAXSVGDocumentFactory factory =
-        new SAXSVGDocumentFactory(XMLResourceDescriptor.getXMLParserClassName(), true);
+    SAXSVGDocumentFactory factory = Leniency.DrawingParser();
     Document document = factory.createDocument(path.toAbsolutePath().toUri().toString());
     report.places = factory.getDocumentDescriptor();
     report.root = document.getDocumentElement();

@@ -8,6 +8,7 @@ import java.nio.file.Files;
 import java.nio.file.NoSuchFileException;
 import java.nio.file.Paths;
 import java.util.ArrayList;
+import java.util.Comparator;
 import java.util.HashSet;
 import java.util.List;
 import java.util.Set;
@@ -90,8 +91,8 @@ final class Messages {
     final String name;  // the input as the user typed it
     DocumentDescriptor places;  // each element's place, recorded while parsing
     Node root;
-    private final List<String> shown = new ArrayList<>();
-    private int count;
+    // Each warning's place (null where it has none) and text, shown in the drawing's order.
+    private final List<Object[]> warnings = new ArrayList<>();
     private final Set<Element> named = new HashSet<>();
     private List<String> lines;  // the drawing's text, read for the first place shown
     // The last error reported: FOP may still end the conversion with it.
@@ -102,20 +103,31 @@ final class Messages {
     }
 
     void Warn(Element element, String text) {
-      if (count++ < kShownWarnings) shown.add(Line(element, "warning", text));
+      warnings.add(new Object[] {Place(element), text});
     }
 
     // Shown before the conversion's last line.
     void Print() {
       if (pending != null) WarnIgnored(pending);
-      for (String line : shown) System.err.println(line);
-      if (count > kShownWarnings) {
-        System.err.println(name + ": " + (count - kShownWarnings) + " more warnings not shown");
+      warnings.sort(Comparator.comparingLong(w -> Order((int[]) w[0])));
+      for (Object[] warning : warnings.subList(0, Math.min(warnings.size(), kShownWarnings))) {
+        System.err.println(Line((int[]) warning[0], "warning", (String) warning[1]));
+      }
+      if (warnings.size() > kShownWarnings) {
+        System.err.println(
+            name + ": " + (warnings.size() - kShownWarnings) + " more warnings not shown");
       }
     }
 
+    private static long Order(int[] place) {
+      return place == null ? Long.MAX_VALUE : (long) place[0] << 32 | place[1];
+    }
+
     String Line(Element element, String kind, String text) {
-      int[] place = Place(element);
+      return Line(Place(element), kind, text);
+    }
+
+    private String Line(int[] place, String kind, String text) {
       return name + (place == null ? "" : ":" + place[0] + ":" + place[1]) + ": " + kind + ": "
           + text;
     }
@@ -144,7 +156,7 @@ final class Messages {
       Throwable reason = Innermost(e);
       Element element = Element(reason);
       String text = Text(reason);
-      if (element == null && count < kShownWarnings) element = WithAttribute(reason);
+      if (element == null && warnings.size() < kShownWarnings) element = WithAttribute(reason);
       Warn(element, text + "; ignored");
     }
 
@@ -205,6 +217,9 @@ final class Messages {
     if (t instanceof NoSuchFileException) return "no such file";
     if (t instanceof AccessDeniedException) return "permission denied";
     if (t instanceof OutOfMemoryError) return "out of memory (a larger -Xmx may help)";
+    if (t instanceof StackOverflowError) {
+      return "the drawing nests too deeply, or a style sheet's references loop";
+    }
     if (t instanceof LinkageError) {
       return "the converter's installation is incomplete (" + t.getClass().getSimpleName() + ": "
           + t.getMessage() + ")";

@@ -8,10 +8,16 @@ import java.io.OutputStream;
 import java.math.BigDecimal;
 import java.math.MathContext;
 import java.util.Locale;
+import org.apache.batik.bridge.Bridge;
+import org.apache.batik.bridge.BridgeContext;
+import org.apache.batik.bridge.SVGSVGElementBridge;
+import org.apache.batik.gvt.CompositeGraphicsNode;
+import org.apache.batik.gvt.GraphicsNode;
 import org.apache.fop.pdf.PDFDocument;
 import org.apache.fop.pdf.PDFNumber;
 import org.apache.fop.pdf.PDFPage;
 import org.apache.fop.svg.PDFDocumentGraphics2D;
+import org.w3c.dom.Document;
 import org.w3c.dom.Element;
 
 /** The page's size: the drawing's own, and the sides PDF readers accept. */
@@ -55,6 +61,53 @@ final class PageSize {
     if (size == null) return;
     root.setAttribute("width", Double.toString(size[0]));
     root.setAttribute("height", Double.toString(size[1]));
+  }
+
+  /**
+   * rsvg-convert gives a drawing with neither a viewBox nor both a width and a height a page as
+   * wide and high as what it paints, strokes included, with the drawing's origin in the page's
+   * corner. The root is given a viewBox of that size, which the page then shows; null where
+   * the drawing has a size of its own or paints nothing.
+   */
+  static float[] PaintedSize(Element root, GraphicsNode drawing) {
+    if (drawing == null || !root.getAttribute("viewBox").isBlank()) return null;
+    if (Given(root.getAttribute("width")) && Given(root.getAttribute("height"))) return null;
+    // What the children paint, not cut to the root's viewport, which has no size to cut to.
+    Rectangle2D painted = null;
+    for (Object child : ((CompositeGraphicsNode) drawing).getChildren()) {
+      Rectangle2D bounds = ((GraphicsNode) child).getTransformedBounds(new AffineTransform());
+      if (bounds == null) continue;
+      if (painted == null) painted = bounds;
+      else painted.add(bounds);
+    }
+    if (painted == null || painted.isEmpty()) return null;
+    root.setAttribute("viewBox", "0 0 " + painted.getWidth() + " " + painted.getHeight());
+    return new float[] {(float) painted.getWidth(), (float) painted.getHeight()};
+  }
+
+  private static boolean Given(String side) {
+    side = side.trim();
+    return !side.isEmpty() && !side.equals("auto") && !side.endsWith("%");
+  }
+
+  /** Batik's bridge for svg elements, which keeps the graphics node it makes of the root. */
+  static final class KeptRoot extends SVGSVGElementBridge {
+    private final GraphicsNode[] root;
+
+    KeptRoot(GraphicsNode[] root) {
+      this.root = root;
+    }
+
+    @Override
+    public Bridge getInstance() {
+      return new KeptRoot(root);
+    }
+
+    @Override
+    public void buildGraphicsNode(BridgeContext context, Element element, GraphicsNode node) {
+      super.buildGraphicsNode(context, element, node);
+      if (element.getParentNode() instanceof Document) root[0] = node;
+    }
   }
 
   /**
