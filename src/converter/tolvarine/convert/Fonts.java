@@ -14,6 +14,8 @@ import java.util.List;
 import java.util.Locale;
 import org.apache.batik.bridge.BridgeContext;
 import org.apache.batik.gvt.GraphicsNode;
+import org.w3c.dom.Element;
+import org.w3c.dom.svg.SVGDocument;
 import org.apache.fop.configuration.ConfigurationException;
 import org.apache.fop.configuration.DefaultConfigurationBuilder;
 import org.apache.fop.fonts.FontInfo;
@@ -71,6 +73,18 @@ final class Fonts {
       }
       byte[] configuration = text.append("</fonts></cfg>").toString().getBytes(UTF_8);
       configure(new DefaultConfigurationBuilder().build(new ByteArrayInputStream(configuration)));
+    }
+
+    // An image that cannot be read is not drawn, with a warning, where Batik would end the
+    // conversion.
+    @Override
+    protected FOPTranscoderUserAgent createUserAgent() {
+      return new FOPTranscoderUserAgent() {
+        @Override
+        public SVGDocument getBrokenLinkDocument(Element image, String url, String why) {
+          return Leniency.BrokenImage(image, url, handler);
+        }
+      };
     }
 
     // The page's size, from the options and the drawing's proportions, must be one that PDF

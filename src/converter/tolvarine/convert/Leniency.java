@@ -15,12 +15,14 @@ import org.apache.batik.dom.AbstractDocument;
 import org.apache.batik.dom.AbstractStylableDocument;
 import org.apache.batik.dom.GenericElementNS;
 import org.apache.batik.util.XMLResourceDescriptor;
+import org.apache.batik.transcoder.ErrorHandler;
 import org.w3c.dom.Attr;
 import org.w3c.dom.DOMException;
 import org.w3c.dom.DOMImplementation;
 import org.w3c.dom.Element;
 import org.w3c.dom.NamedNodeMap;
 import org.w3c.dom.Node;
+import org.w3c.dom.svg.SVGDocument;
 
 /**
  * What real programs write and Batik refuses or misdraws, made what other converters draw,
@@ -75,6 +77,13 @@ final class Leniency {
         return keeping_unknown;
       }
     };
+  }
+
+  // An image that cannot be read draws nothing, with a warning.
+  static SVGDocument BrokenImage(Element image, String url, ErrorHandler report) {
+    if (report instanceof Messages.Report) ((Messages.Report) report).Unreadable(image, url);
+    return (SVGDocument) SVGDOMImplementation.getDOMImplementation().createDocument(kSvg, "svg",
+        null);
   }
 
   // The same walk rewrites the colours Batik would refuse, so the drawing is walked once.

@@ -93,6 +93,7 @@ final class Messages {
     Node root;
     // Each warning's place (null where it has none) and text, shown in the drawing's order.
     private final List<Object[]> warnings = new ArrayList<>();
+    private final List<String> unread = new ArrayList<>();  // the images that cannot be read
     private final Set<Element> named = new HashSet<>();
     private List<String> lines;  // the drawing's text, read for the first place shown
     // The last error reported: FOP may still end the conversion with it.
@@ -107,8 +108,27 @@ final class Messages {
     }
 
     // Shown before the conversion's last line.
+    // An image that cannot be read: its warning says so, and the image loader's own reports
+    // about the same address, without a place, are not shown besides.
+    void Unreadable(Element image, String address) {
+      String written = image.getAttributeNS("http://www.w3.org/1999/xlink", "href");
+      if (written.isEmpty()) written = image.getAttribute("href");
+      Warn(image, "<image> href=\"" + Excerpt(written.isEmpty() ? address : written)
+          + "\" cannot be read; not drawn");
+      pending = null;
+      String path = address.startsWith("file:") ? address.substring(5) : address;
+      warnings.removeIf(w -> w[0] == null && ((String) w[1]).contains(path));
+      unread.add(path);
+    }
+
+    // A data: address can be long.
+    private static String Excerpt(String text) {
+      return text.length() <= 60 ? text : text.substring(0, 60) + "...";
+    }
+
     void Print() {
       if (pending != null) WarnIgnored(pending);
+      warnings.removeIf(w -> w[0] == null && unread.stream().anyMatch(((String) w[1])::contains));
       warnings.sort(Comparator.comparingLong(w -> Order((int[]) w[0])));
       for (Object[] warning : warnings.subList(0, Math.min(warnings.size(), kShownWarnings))) {
         System.err.println(Line((int[]) warning[0], "warning", (String) warning[1]));
