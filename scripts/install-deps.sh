@@ -10,7 +10,8 @@ export DEBIAN_FRONTEND=noninteractive
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 conversion=(
   cmake ninja-build g++
-  default-jre-headless default-jdk-headless fop libbatik-java fonts-dejavu-core poppler-utils
+  default-jre-headless default-jdk-headless fop libbatik-java fonts-dejavu-core fonts-liberation2
+  poppler-utils
 )
 if [ "${1:-}" = "--conversion" ]; then
   as_root apt-get update -q
@@ -25,4 +26,4 @@ as_root apt-get install -y -q --no-install-recommends "${conversion[@]}" \
   clang libclang-rt-14-dev valgrind googletest libgtest-dev \
   g++-mingw-w64-i686 wine wine32:i386 \
   7zip wget qpdf python3 strace graphviz \
-  gnuplot-nox librsvg2-bin python3-cairosvg
+  gnuplot-nox librsvg2-bin python3-cairosvg fonts-lato fonts-noto-core

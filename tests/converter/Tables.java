@@ -2,7 +2,9 @@
 // Each row is "input cells | expected"; "# " starts a note. Prints each wrong row; exits 1 if
 // any. colours.txt: "colour | rgb(r,g,b) | alpha" or "colour | invalid"; page-sizes.txt:
 // "width | height | viewBox | W x H" in points, or "none" where Batik's own size stands;
-// path-data.txt: "data | the part drawn" or "whole".
+// path-data.txt: "data | the part drawn" or "whole";
+// fonts.txt: installed faces, "family | full name", then "family | weight | style | stretch |
+// face".
 package tolvarine.convert;
 
 import java.math.BigDecimal;
@@ -10,18 +12,30 @@ import java.math.MathContext;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Paths;
+import java.util.ArrayList;
+import java.util.HashMap;
+import java.util.List;
 import java.util.Locale;
+import java.util.Map;
 
 public final class Tables {
   public static void main(String[] args) throws Exception {
     boolean colours = args[0].endsWith("colours.txt");
     boolean paths = args[0].endsWith("path-data.txt");
+    boolean fonts = args[0].endsWith("fonts.txt");
     int rows = 0;
     int wrong = 0;
     for (String line : Files.readAllLines(Paths.get(args[0]), StandardCharsets.UTF_8)) {
       if (line.isBlank() || line.startsWith("# ")) continue;  // "#f00" is a row
       String[] cells = line.split("\\|", -1);
-      String got = colours ? Colour(cells[0].trim()) : paths ? Drawn(cells[0]) : PageSize(cells);
+      for (int i = 0; i < cells.length; ++i) cells[i] = cells[i].trim();
+      if (fonts && cells.length == 2) {
+        faces.computeIfAbsent(cells[0], f -> new ArrayList<>())
+            .add(FontChoice.FromName(cells[1], cells[0], cells[1]));
+        continue;
+      }
+      String got = colours ? Colour(cells[0]) : paths ? Drawn(cells[0]) : fonts ? Face(cells)
+          : PageSize(cells);
       String expected = colours && cells.length > 2
           ? cells[1].trim() + String.format(Locale.ROOT, " %.3f", Double.parseDouble(cells[2]))
           : cells[cells.length - 1].trim();
@@ -32,6 +46,17 @@ public final class Tables {
     }
     System.out.println(rows + " rows, " + wrong + " wrong");
     System.exit(wrong == 0 && rows > 0 ? 0 : 1);
+  }
+
+  private static final Map<String, List<FontChoice.Face>> faces = new HashMap<>();
+  private static final List<String> kStretches = List.of("ultra-condensed", "extra-condensed",
+      "condensed", "semi-condensed", "normal", "semi-expanded", "expanded", "extra-expanded");
+
+  private static String Face(String[] cells) {
+    String family = FontChoice.Family(cells[0], faces.keySet());
+    FontChoice.Face face = family == null ? null : FontChoice.Choose(faces.get(family),
+        Integer.parseInt(cells[1]), cells[2], kStretches.indexOf(cells[3]) + 1);
+    return face == null ? "none" : face.key;
   }
 
   private static String Colour(String text) {

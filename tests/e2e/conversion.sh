@@ -65,6 +65,17 @@ END
   for line in "Quarterly report" "Café € 100 — done" "Привет, мир" "Καλημέρα κόσμε"; do
     grep -qF "$line" <<<"$text" || fail "no [$line] in the text: $text"
   done
+  # The face that font matching chooses (Lato's Regular beside its Thin), Arial's metric-
+  # compatible stand-in, a script that the font lacks drawn with one that has it, and a line
+  # for characters that no font the converter can read has.
+  echo "$svg width=\"400\" height=\"100\"><text y=\"30\" font-family=\"Lato\">Regular</text>
+    <text y=\"60\" font-family=\"Arial\">Arial नमस्ते</text><text y=\"90\">日本語</text></svg>" \
+    >scripts.svg
+  "$launcher" scripts.svg scripts.pdf >out.txt
+  expect "faces" "$(pdffonts scripts.pdf | sed -n 's/^[A-Z]*+\([^ ]*\).*/\1/p' | sort | xargs)" \
+    "Lato-Regular LiberationSans NotoSansDevanagari-Regular"
+  grep -qF "Arial नमस्ते" <<<"$(pdftotext scripts.pdf -)" || fail "no fallback: $(cat out.txt)"
+  expect "no font" "$(framed | sed -n 2p)" 'scripts.svg:2:57: warning: no installed font can draw the CJK characters of "日本語"; drawn as "#"; install fonts-droid-fallback'
 }
 
 # Colours in every CSS form: a graph as graphviz draws it (its background's stroke is

@@ -5,42 +5,48 @@ import static java.nio.charset.StandardCharsets.UTF_8;
 import java.io.ByteArrayInputStream;
 import java.io.File;
 import java.io.IOException;
+import java.lang.reflect.Field;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.nio.file.Paths;
+import java.lang.Character.UnicodeScript;
 import java.util.ArrayList;
-import java.util.Arrays;
+import java.util.Collection;
+import java.util.HashMap;
+import java.util.HashSet;
+import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Locale;
+import java.util.Map;
+import java.util.Set;
+import java.util.TreeMap;
 import org.apache.batik.bridge.BridgeContext;
 import org.apache.batik.gvt.GraphicsNode;
-import org.w3c.dom.Element;
-import org.w3c.dom.svg.SVGDocument;
+import org.apache.batik.transcoder.TranscoderException;
+import org.apache.batik.transcoder.TranscoderOutput;
+import org.apache.batik.util.SVGConstants;
 import org.apache.fop.configuration.ConfigurationException;
 import org.apache.fop.configuration.DefaultConfigurationBuilder;
 import org.apache.fop.fonts.FontInfo;
 import org.apache.fop.fonts.FontTriplet;
+import org.apache.fop.fonts.LazyFont;
 import org.apache.fop.fonts.autodetect.FontDirFinder;
 import org.apache.fop.fonts.autodetect.MacFontDirFinder;
 import org.apache.fop.fonts.autodetect.UnixFontDirFinder;
 import org.apache.fop.fonts.autodetect.WindowsFontDirFinder;
+import org.apache.fop.svg.AbstractFOPTextElementBridge;
+import org.apache.fop.svg.NativeTextPainter;
 import org.apache.fop.svg.PDFBridgeContext;
 import org.apache.fop.svg.PDFTranscoder;
+import org.apache.fop.svg.font.FOPFontFamilyResolverImpl;
+import org.apache.fop.svg.font.FOPGVTFontFamily;
+import org.w3c.dom.Document;
+import org.w3c.dom.Element;
+import org.w3c.dom.Node;
+import org.w3c.dom.svg.SVGDocument;
 
 /** The machine's fonts for the drawing's text, and the folder FOP keeps their list in. */
 final class Fonts {
-  // The names that stand for a kind of face (the generic families, Java's and the PDF base
-  // fonts'), each with the installed families that may take its place, best first.
-  private static final String[][] kSansNames = {
-      {"sans-serif", "SansSerif", "Helvetica", "Arial", "any"},
-      {"DejaVu Sans", "Liberation Sans", "Noto Sans", "FreeSans"}};
-  private static final String[][] kSerifNames = {
-      {"serif", "Serif", "Times", "Times-Roman", "Times Roman", "Times New Roman"},
-      {"DejaVu Serif", "Liberation Serif", "Noto Serif", "FreeSerif"}};
-  private static final String[][] kMonospaceNames = {
-      {"monospace", "Monospaced", "Courier", "Courier New"},
-      {"DejaVu Sans Mono", "Liberation Mono", "Noto Sans Mono", "FreeMono"}};
-
   private static List<File> font_folders = new ArrayList<>();
   private static Path font_cache_folder;
 
@@ -59,6 +65,7 @@ final class Fonts {
   static final class InstalledFontsTranscoder extends PDFTranscoder {
     private final String size_option;
     private final GraphicsNode[] drawing = new GraphicsNode[1];
+    private Fallback fallback;
 
     InstalledFontsTranscoder(String size_option) throws ConfigurationException {
       this.size_option = size_option;
@@ -110,21 +117,223 @@ final class Fonts {
     public BridgeContext createBridgeContext(String version) {
       graphics = new PageSize.ExactPage(graphics, isTextStroked());
       FontInfo fonts = graphics.getFontInfo();
-      for (String[][] group : new String[][][] {kSansNames, kSerifNames, kMonospaceNames}) {
-        String installed = FirstInstalled(fonts, group[1]);
-        if (installed != null) PointAt(fonts, group[0], installed);
+      Map<String, List<FontChoice.Face>> families = InstalledFamilies(fonts);
+      for (Map.Entry<String, List<FontChoice.Face>> family : families.entrySet()) {
+        Register(fonts, family.getKey(), family.getValue());
       }
-      // FOP's own, with the drawing's root kept for its painted size.
+      for (String name : FontChoice.StandInNames()) {
+        String installed = FontChoice.Family(name, families.keySet());
+        if (installed != null && !installed.equals(name)) {
+          Register(fonts, name, families.get(installed));
+        }
+      }
+      // FOP's own, with the drawing's root kept for its painted size, and text in a font that
+      // has its characters.
       FontInfo text_fonts = isTextStroked() ? null : fonts;
+      Fallback fallback = isTextStroked() ? null : new Fallback(fonts, families.keySet());
       return new PDFBridgeContext(userAgent, text_fonts, getImageManager(),
           getImageSessionContext()) {
         @Override
         public void registerSVGBridges() {
           super.registerSVGBridges();
           putBridge(new PageSize.KeptRoot(drawing));
+          if (fallback != null && UseFallback(this, fallback)) {
+            InstalledFontsTranscoder.this.fallback = fallback;
+          }
         }
       };
     }
+
+    @Override
+    protected void transcode(Document document, String uri, TranscoderOutput output)
+        throws TranscoderException {
+      super.transcode(document, uri, output);
+      if (fallback != null && handler instanceof Messages.Report) {
+        fallback.WarnMissing(document.getDocumentElement(), (Messages.Report) handler);
+      }
+    }
+  }
+
+  // FOP's text painter searches the fonts for a character itself, through a resolver that it
+  // keeps to itself (its class is not public); the fallback takes that resolver's place. Where
+  // FOP's classes differ, FOP's own search stays.
+  private static boolean UseFallback(BridgeContext context, Fallback fallback) {
+    try {
+      Object bridge = context.getBridge(SVGConstants.SVG_NAMESPACE_URI, SVGConstants.SVG_TEXT_TAG);
+      Field painter = AbstractFOPTextElementBridge.class.getDeclaredField("textPainter");
+      painter.setAccessible(true);
+      Field resolver = NativeTextPainter.class.getDeclaredField("fontFamilyResolver");
+      resolver.setAccessible(true);
+      resolver.set(painter.get(bridge), fallback);
+      return true;
+    } catch (ReflectiveOperationException | RuntimeException e) {
+      return false;
+    }
+  }
+
+  // The installed families and their faces. FOP guesses a face's weight and slant from a few
+  // words of its full name, so that "Thin" counts as regular and "Old Italic" as italic, and
+  // the first face found of a weight wins: NotoSans-Thin would draw the regular text.
+  private static Map<String, List<FontChoice.Face>> InstalledFamilies(FontInfo fonts) {
+    Map<String, List<FontTriplet>> names = new HashMap<>();
+    for (Map.Entry<FontTriplet, String> entry : fonts.getFontTriplets().entrySet()) {
+      // Only the installed fonts: the PDF base fonts are never embedded.
+      if (!(fonts.getFonts().get(entry.getValue()) instanceof LazyFont)) continue;
+      names.computeIfAbsent(entry.getValue(), key -> new ArrayList<>()).add(entry.getKey());
+    }
+    Map<String, String> full_names = new HashMap<>();
+    Set<String> family_names = new HashSet<>();
+    for (Map.Entry<String, List<FontTriplet>> face : names.entrySet()) {
+      // A family's name comes with a priority, the full name without.
+      String full_name = null;
+      for (FontTriplet triplet : face.getValue()) {
+        String name = triplet.getName();
+        if (triplet.getPriority() > 0) family_names.add(name);
+        if (triplet.getPriority() == 0 && (full_name == null || Better(name, full_name))) {
+          full_name = name;
+        }
+      }
+      full_names.put(face.getKey(), full_name);
+    }
+    Map<String, Map<String, FontChoice.Face>> families = new TreeMap<>();
+    for (Map.Entry<String, List<FontTriplet>> face : names.entrySet()) {
+      String key = face.getKey();
+      String full_name = full_names.get(key);
+      for (FontTriplet triplet : face.getValue()) {
+        if (triplet.getPriority() > 0) Add(families, triplet.getName(), key, full_name);
+      }
+      // Where another face of its weight took the family's name first ("Lato Regular" after
+      // "Lato Thin"), the face is still the family's.
+      for (int end = full_name.indexOf(' '); ; end = full_name.indexOf(' ', end + 1)) {
+        String family = end < 0 ? full_name : full_name.substring(0, end);
+        if ((end < 0 || family_names.contains(family))
+            && FontChoice.OnlyTraits(full_name.substring(family.length()))) {
+          Add(families, family, key, full_name);
+        }
+        if (end < 0) break;
+      }
+    }
+    Map<String, List<FontChoice.Face>> result = new TreeMap<>();
+    for (Map.Entry<String, Map<String, FontChoice.Face>> family : families.entrySet()) {
+      result.put(family.getKey(), new ArrayList<>(family.getValue().values()));
+    }
+    return result;
+  }
+
+  // A full name has blanks, FOP's other names for a face ("Lato-Regular") none.
+  private static boolean Better(String name, String than) {
+    boolean blank = name.indexOf(' ') >= 0;
+    return blank != (than.indexOf(' ') >= 0) ? blank : name.length() > than.length();
+  }
+
+  private static void Add(Map<String, Map<String, FontChoice.Face>> families, String family,
+      String key, String full_name) {
+    families.computeIfAbsent(family, f -> new TreeMap<>())
+        .putIfAbsent(key, FontChoice.FromName(key, family, full_name));
+  }
+
+  private static final String[] kStyles = {"normal", "italic", "oblique"};
+
+  // Every weight and style of the name takes the face that CSS font matching chooses among the
+  // family's, ahead of FOP's own registrations.
+  private static void Register(FontInfo fonts, String name, List<FontChoice.Face> faces) {
+    for (String style : kStyles) {
+      for (int weight = 100; weight <= 900; weight += 100) {
+        FontChoice.Face face =
+            FontChoice.Choose(faces, weight, style, FontChoice.kNormalStretch);
+        fonts.addFontProperties(face.key, new FontTriplet(name, style, weight, -1));
+      }
+    }
+  }
+
+  // A character that the text's fonts lack is drawn, as browsers draw it, with an installed
+  // family that has it: one made for its script, else one of the broad ones. FOP's own search
+  // reads every installed font, and finds none where none has it, so that the character
+  // silently becomes "#"; these characters get a warning instead.
+  static final class Fallback extends FOPFontFamilyResolverImpl {
+    private static final String[] kBroad = {"DejaVu Sans", "Noto Sans", "Liberation Sans",
+        "FreeSans", "FreeSerif", "Noto Sans Symbols", "Noto Sans Symbols2", "Noto Sans Math",
+        "Droid Sans Fallback", "Symbola", "Unifont"};
+    private final FontInfo fonts;
+    private final Collection<String> families;
+    private final Map<Character, FOPGVTFontFamily> found = new HashMap<>();
+    private final Set<Character> missing = new HashSet<>();
+
+    Fallback(FontInfo fonts, Collection<String> families) {
+      super(fonts);
+      this.fonts = fonts;
+      this.families = families;
+    }
+
+    @Override
+    public FOPGVTFontFamily getFamilyThatCanDisplay(char c) {
+      if (found.containsKey(c)) return found.get(c);
+      FOPGVTFontFamily family = null;
+      for (String name : Candidates(c)) {
+        FontTriplet triplet = new FontTriplet(name, "normal", 400);
+        String key = fonts.getInternalFontKey(triplet);
+        if (key != null && fonts.getFonts().get(key).hasChar(c)) {
+          family = new FOPGVTFontFamily(fonts, name, triplet, null);
+          break;
+        }
+      }
+      if (family == null && !Character.isWhitespace(c)) missing.add(c);
+      found.put(c, family);
+      return family;
+    }
+
+    // The installed families named after the character's script ("Noto Sans Devanagari"),
+    // the sans-serif ones first, then the broad ones.
+    private List<String> Candidates(char c) {
+      List<String> names = new ArrayList<>();
+      String script = FontChoice.Script(c)[0].toLowerCase(Locale.ROOT);
+      if (!Character.isSurrogate(c) && UnicodeScript.of(c) != UnicodeScript.COMMON) {
+        for (String family : families) {
+          String name = family.toLowerCase(Locale.ROOT);
+          if (name.contains(" " + script)) names.add(name.contains(" sans ") ? 0 : names.size(),
+              family);
+        }
+      }
+      names.addAll(List.of(kBroad));
+      return names;
+    }
+
+    // One warning an element and script, naming the characters and the package that has them.
+    void WarnMissing(Element root, Messages.Report report) {
+      if (missing.isEmpty()) return;
+      for (Node node = root; node != null; node = Next(node, root)) {
+        if (node.getNodeType() != Node.TEXT_NODE && node.getNodeType() != Node.CDATA_SECTION_NODE
+            || !kTextElements.contains(node.getParentNode().getLocalName())) {
+          continue;
+        }
+        Map<String, StringBuilder> scripts = new LinkedHashMap<>();
+        String text = node.getNodeValue();
+        for (int i = 0; i < text.length(); i += Character.charCount(text.codePointAt(i))) {
+          int c = text.codePointAt(i);
+          if (!missing.contains(text.charAt(i))) continue;
+          String[] script = FontChoice.Script(c);
+          scripts.computeIfAbsent(script[0] + "\n" + script[1], s -> new StringBuilder())
+              .appendCodePoint(c);
+        }
+        for (Map.Entry<String, StringBuilder> script : scripts.entrySet()) {
+          String[] parts = script.getKey().split("\n");
+          report.Warn((Element) node.getParentNode(), "no installed font can draw the " + parts[0]
+              + " characters of \"" + script.getValue() + "\"; drawn as \"#\"; install "
+              + parts[1]);
+        }
+      }
+    }
+  }
+
+  private static final Set<String> kTextElements =
+      Set.of("text", "tspan", "textPath", "a", "altGlyph", "tref");
+
+  private static Node Next(Node node, Node root) {
+    if (node.getFirstChild() != null) return node.getFirstChild();
+    for (Node n = node; n != null && n != root; n = n.getParentNode()) {
+      if (n.getNextSibling() != null) return n.getNextSibling();
+    }
+    return null;
   }
 
   // The system's font folders and the user's own, those that exist.
@@ -146,38 +355,6 @@ final class Fonts {
 
   static String EscapeXml(String text) {
     return text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;");
-  }
-
-  private static String FirstInstalled(FontInfo fonts, String[] families) {
-    for (String family : families) {
-      if (fonts.getInternalFontKey(new FontTriplet(family, "normal", 400)) != null) return family;
-    }
-    return null;
-  }
-
-  // Each style and weight of the names becomes the installed family's nearest face.
-  private static void PointAt(FontInfo fonts, String[] names, String installed) {
-    List<String> name_list = Arrays.asList(names);
-    List<FontTriplet> generic = new ArrayList<>();
-    for (FontTriplet triplet : fonts.getFontTriplets().keySet()) {
-      if (name_list.contains(triplet.getName())) generic.add(triplet);
-    }
-    for (FontTriplet triplet : generic) {
-      String key = NearestFace(fonts, installed, triplet.getStyle(), triplet.getWeight());
-      if (key != null) fonts.addFontProperties(key, triplet);
-    }
-  }
-
-  private static String NearestFace(FontInfo fonts, String family, String style, int weight) {
-    String slanted = style.equals("normal") ? "normal" : "italic";
-    String[] styles = {style, slanted, style.equals("italic") ? "oblique" : style, "normal"};
-    for (String candidate : styles) {
-      for (int w : new int[] {weight, weight >= 600 ? 700 : 400, 400}) {
-        String key = fonts.getInternalFontKey(new FontTriplet(family, candidate, w));
-        if (key != null) return key;
-      }
-    }
-    return null;
   }
 
   // FOP keeps its font cache in ~/.fop. Where that cannot be written it writes into a .fop
