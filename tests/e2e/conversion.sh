@@ -73,9 +73,16 @@ END
     >scripts.svg
   "$launcher" scripts.svg scripts.pdf >out.txt
   expect "faces" "$(pdffonts scripts.pdf | sed -n 's/^[A-Z]*+\([^ ]*\).*/\1/p' | sort | xargs)" \
-    "Lato-Regular LiberationSans NotoSansDevanagari-Regular"
+    "Lato-Regular LiberationSans LiberationSerif NotoSansDevanagari-Regular"
   grep -qF "Arial नमस्ते" <<<"$(pdftotext scripts.pdf -)" || fail "no fallback: $(cat out.txt)"
   expect "no font" "$(framed | sed -n 2p)" 'scripts.svg:2:57: warning: no installed font can draw the CJK characters of "日本語"; drawn as "#"; install fonts-droid-fallback'
+  # Right-to-left text in reading order, Arabic joined: as rsvg-convert draws it.
+  echo "$svg width=\"200\" height=\"60\" font-family=\"DejaVu Sans\" font-size=\"24\">
+    <text x=\"5\" y=\"25\">مرحبا بالعالم</text><text x=\"5\" y=\"55\">שלום עולם</text></svg>" >rtl.svg
+  "$launcher" rtl.svg rtl.pdf >out.txt; rsvg-convert -f pdf rtl.svg -o rtl-rsvg.pdf
+  pdftoppm -r 48 -gray -singlefile rtl.pdf rtl && pdftoppm -r 48 -gray -singlefile rtl-rsvg.pdf rsvg
+  expect "right to left" "$(paste <(od -An -v -tu1 -w1 rtl.pgm) <(od -An -v -tu1 -w1 rsvg.pgm) |
+    awk '$1 - $2 > 128 || $2 - $1 > 128 { n++ } END { print n + 0 < 150 }')" 1
 }
 
 # Colours in every CSS form: a graph as graphviz draws it (its background's stroke is

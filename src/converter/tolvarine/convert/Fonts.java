@@ -20,7 +20,11 @@ import java.util.Locale;
 import java.util.Map;
 import java.util.Set;
 import java.util.TreeMap;
+import org.apache.batik.bridge.Bridge;
 import org.apache.batik.bridge.BridgeContext;
+import org.apache.batik.bridge.DefaultFontFamilyResolver;
+import org.apache.batik.bridge.FontFamilyResolver;
+import org.apache.batik.bridge.SVGTextElementBridge;
 import org.apache.batik.gvt.GraphicsNode;
 import org.apache.batik.transcoder.TranscoderException;
 import org.apache.batik.transcoder.TranscoderOutput;
@@ -66,6 +70,7 @@ final class Fonts {
     private final String size_option;
     private final GraphicsNode[] drawing = new GraphicsNode[1];
     private Fallback fallback;
+    private boolean java_fonts;  // while right-to-left text takes its fonts
 
     InstalledFontsTranscoder(String size_option) throws ConfigurationException {
       this.size_option = size_option;
@@ -90,6 +95,11 @@ final class Fonts {
         @Override
         public SVGDocument getBrokenLinkDocument(Element image, String url, String why) {
           return Leniency.BrokenImage(image, url, handler);
+        }
+
+        @Override
+        public FontFamilyResolver getFontFamilyResolver() {
+          return java_fonts ? DefaultFontFamilyResolver.SINGLETON : super.getFontFamilyResolver();
         }
       };
     }
@@ -141,6 +151,29 @@ final class Fonts {
             InstalledFontsTranscoder.this.fallback = fallback;
           }
         }
+
+        // FOP writes text one glyph a character in the order typed: right-to-left text would
+        // come out reversed, and Arabic unjoined. Batik's own text bridge, with the fonts as
+        // Java has them, orders and joins it, and draws it as shapes.
+        @Override
+        public Bridge getBridge(Element element) {
+          if (text_fonts == null || !"text".equals(element.getLocalName())
+              || !RightToLeft(element.getTextContent())) {
+            return super.getBridge(element);
+          }
+          return new SVGTextElementBridge() {
+            @Override
+            @SuppressWarnings("rawtypes")
+            protected List getFontList(BridgeContext context, Element text, Map result) {
+              java_fonts = true;
+              try {
+                return super.getFontList(context, text, result);
+              } finally {
+                java_fonts = false;
+              }
+            }
+          };
+        }
       };
     }
 
@@ -152,6 +185,17 @@ final class Fonts {
         fallback.WarnMissing(document.getDocumentElement(), (Messages.Report) handler);
       }
     }
+  }
+
+  static boolean RightToLeft(String text) {
+    for (int i = 0; i < text.length(); ++i) {
+      byte direction = Character.getDirectionality(text.charAt(i));
+      if (direction == Character.DIRECTIONALITY_RIGHT_TO_LEFT
+          || direction == Character.DIRECTIONALITY_RIGHT_TO_LEFT_ARABIC) {
+        return true;
+      }
+    }
+    return false;
   }
 
   // FOP's text painter searches the fonts for a character itself, through a resolver that it

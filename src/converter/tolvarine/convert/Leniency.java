@@ -88,6 +88,11 @@ final class Leniency {
 
   // The same walk rewrites the colours Batik would refuse, so the drawing is walked once.
   static void Prepare(Element root, Messages.Report report) {
+    // Text with no font named is set as browsers and rsvg-convert set it, not in Batik's Arial.
+    Colours.Declarations style = Colours.Declarations.Parse(root.getAttribute("style"));
+    if (!root.hasAttribute("font-family") && (style == null || style.Get("font-family") == null)) {
+      root.setAttribute("font-family", "Times New Roman, serif");
+    }
     References references = new References(report);
     Walk(root, Colours.Opaque(), references, report);
     references.Resolve(root);
