@@ -154,11 +154,15 @@ final class Fonts {
 
         // FOP writes text one glyph a character in the order typed: right-to-left text would
         // come out reversed, and Arabic unjoined. Batik's own text bridge, with the fonts as
-        // Java has them, orders and joins it, and draws it as shapes.
+        // Java has them, orders and joins it, and draws it as shapes; so too text with
+        // characters that only fonts FOP cannot read have.
         @Override
         public Bridge getBridge(Element element) {
-          if (text_fonts == null || !"text".equals(element.getLocalName())
-              || !RightToLeft(element.getTextContent())) {
+          if (text_fonts == null || !"text".equals(element.getLocalName())) {
+            return super.getBridge(element);
+          }
+          String text = element.getTextContent();
+          if (!RightToLeft(text) && !fallback.OnlyJavaCanDraw(text)) {
             return super.getBridge(element);
           }
           return new SVGTextElementBridge() {
@@ -311,6 +315,12 @@ final class Fonts {
 
     @Override
     public FOPGVTFontFamily getFamilyThatCanDisplay(char c) {
+      FOPGVTFontFamily family = Find(c);
+      if (family == null && !Character.isWhitespace(c)) missing.add(c);
+      return family;
+    }
+
+    private FOPGVTFontFamily Find(char c) {
       if (found.containsKey(c)) return found.get(c);
       FOPGVTFontFamily family = null;
       for (String name : Candidates(c)) {
@@ -321,9 +331,26 @@ final class Fonts {
           break;
         }
       }
-      if (family == null && !Character.isWhitespace(c)) missing.add(c);
       found.put(c, family);
       return family;
+    }
+
+    // Whether the text has a character that none of the fonts FOP can read has, but one of
+    // the fonts Java reads does (the Noto CJK fonts, whose outlines FOP cannot read). A
+    // character that neither has is missing.
+    boolean OnlyJavaCanDraw(String text) {
+      boolean java = false;
+      for (int i = 0; i < text.length(); ++i) {
+        char c = text.charAt(i);
+        if (c < 0x250 || Character.isWhitespace(c) || Find(c) != null) continue;
+        if (Character.isSurrogate(c)
+            || DefaultFontFamilyResolver.SINGLETON.getFamilyThatCanDisplay(c) == null) {
+          missing.add(c);
+        } else {
+          java = true;
+        }
+      }
+      return java;
     }
 
     // The installed families named after the character's script ("Noto Sans Devanagari"),
