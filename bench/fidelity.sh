@@ -7,7 +7,9 @@
 # in docs/fidelity/. Takes a few minutes; not part of the test command.
 #   bash bench/fidelity.sh                 builds a Release launcher in build-bench/ and lays
 #                                           out its installation in build-bench/install
-#   bash bench/fidelity.sh INSTALLATION    measures that installation instead
+#   bash bench/fidelity.sh INSTALLATION [DESCRIPTION]
+#                                           measures that installation instead; the report
+#                                           names it by DESCRIPTION (what it was built from)
 #   --keep (first)                          keeps the corpus, the PDFs and their pictures
 set -euo pipefail
 keep=0
@@ -31,6 +33,7 @@ fi
 
 if [ $# -ge 1 ]; then
   install=$(cd "$1" && pwd)
+  built_from=${2:-an installation given to the bench}
 else
   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DTOLVARINE_BUILD_TESTS=OFF >/dev/null
@@ -38,6 +41,7 @@ else
   rm -rf build-bench/install
   cmake --install build-bench --prefix build-bench/install >/dev/null
   install=$PWD/build-bench/install
+  built_from="this repository at commit $(git log -1 --format='%h %cs' 2>/dev/null || echo '?')"
 fi
 [ -x "$install/tolvarine" ] || { echo "fidelity: no launcher in $install" >&2; exit 2; }
 
@@ -63,5 +67,6 @@ weight_family="Noto Sans"
 [ -n "$(fc-list ':family=Lato:style=Hairline')" ] && weight_family=Lato
 "$python" bench/fidelity/drawings.py text "$corpus/text" "$weight_family"
 
-"$python" bench/fidelity/compare.py --install "$install" --work "$work" --repository "$PWD" \
-  --report docs/fidelity.md --pictures docs/fidelity --weight-family "$weight_family"
+"$python" bench/fidelity/compare.py --install "$install" --work "$work" \
+  --built-from "$built_from" --weight-family "$weight_family" \
+  --report docs/fidelity.md --pictures docs/fidelity

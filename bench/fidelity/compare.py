@@ -108,10 +108,12 @@ def corpus(work):
 
 
 def convert(tool, drawing, pdf, install):
+    # Each runs in the drawing's folder and is given its bare name, which messages repeat.
+    name = os.path.basename(drawing.path)
     argv = {
-        "tolvarine": [os.path.join(install, "tolvarine"), drawing.path, "-o", pdf],
-        "rsvg-convert": ["rsvg-convert", "-f", "pdf", "-o", pdf, drawing.path],
-        "cairosvg": ["/usr/bin/python3", "-m", "cairosvg", drawing.path, "-o", pdf],
+        "tolvarine": [os.path.join(install, "tolvarine"), name, "-o", pdf],
+        "rsvg-convert": ["rsvg-convert", "-f", "pdf", "-o", pdf, name],
+        "cairosvg": ["/usr/bin/python3", "-m", "cairosvg", name, "-o", pdf],
     }[tool]
     start = time.monotonic()
     code, text = run(argv, cwd=os.path.dirname(drawing.path))
@@ -285,15 +287,14 @@ def analyse(drawings, work, install):
     return results
 
 
-def versions(repository):
+def versions(built_from):
     def package(name):
         _, text = run(["dpkg-query", "-W", "-f", "${Version}", name])
         return text.strip() if text and "no packages" not in text else "not installed"
 
     _, java = run(["java", "-version"])
-    _, commit = run(["git", "-C", repository, "log", "-1", "--format=%h %cs"])
     return [
-        ("tolvarine", "the repository at commit %s" % commit.strip()),
+        ("tolvarine", built_from),
         ("Batik (libbatik-java)", package("libbatik-java")),
         ("FOP (fop)", package("fop")),
         ("Java", java.splitlines()[0] if java else "?"),
@@ -494,7 +495,7 @@ def report(results, args, texts, weight_family):
         "and cairosvg's PDFs with rsvg-convert's." % datetime.date.today().isoformat(),
         "",
         "| Program | Version |", "|---|---|",
-    ] + ["| %s | %s |" % row for row in versions(args.repository)] + [
+    ] + ["| %s | %s |" % row for row in versions(args.built_from)] + [
         "",
         "## How it was made",
         "",
@@ -568,7 +569,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--install", required=True)
     parser.add_argument("--work", required=True)
-    parser.add_argument("--repository", required=True)
+    parser.add_argument("--built-from", required=True)
     parser.add_argument("--report", required=True)
     parser.add_argument("--pictures", required=True)
     parser.add_argument("--weight-family", required=True)
