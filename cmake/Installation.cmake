@@ -49,8 +49,8 @@ file(CONFIGURE OUTPUT tolvarine-convert.manifest CONTENT "Class-Path: ${class_pa
 
 include(UseJava)
 set(CMAKE_JAVA_COMPILE_FLAGS --release 11)
-set(converter_sources Colours Fonts Leniency Main Messages Options PageSize SafeOutput
-  UsageError)
+set(converter_sources Colours FontList Fonts Leniency Main Messages Options PageSize SafeOutput
+  Timings UsageError)
 list(TRANSFORM converter_sources PREPEND src/converter/tolvarine/convert/)
 list(TRANSFORM converter_sources APPEND .java)
 add_jar(tolvarine_convert

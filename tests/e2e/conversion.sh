@@ -211,6 +211,22 @@ current_folder() {
   [ "$(grep -c 'batik.*shared objects file' classes.txt)" -gt 100 ] || fail "Batik not archived"
 }
 
+# A font installed between two conversions is used by the second: the list of the machine's
+# fonts that conversions keep is made again when a font folder changes.
+new_font() {
+  mkdir -p home/.local/share/fonts
+  echo '<svg xmlns="http://www.w3.org/2000/svg" width="90" height="20"><text y="15"
+    font-family="Tolvar Sans">Tolvar</text></svg>' >font.svg
+  for run in before after; do
+    JAVA_TOOL_OPTIONS="-Duser.home=$work/home" "$launcher" font.svg "$run.pdf" >out.txt
+    # DejaVu Sans under a name no installed font has, the same length.
+    perl -0777 -pe 's/D(\0?)e\1j\1a\1V\1u/T${1}o${1}l${1}v${1}a${1}r/g' \
+      /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf >home/.local/share/fonts/TolvarSans.ttf
+  done
+  pdffonts before.pdf | grep -q TolvarSans && fail "a font that was not installed yet"
+  pdffonts after.pdf | grep -q TolvarSans || fail "the new font is not used: $(pdffonts after.pdf)"
+}
+
 "$4"
 [ "$failures" -eq 0 ] && rm -rf "$work" || echo "kept $work"
 exit $((failures > 0))

@@ -1,8 +1,5 @@
 package tolvarine.convert;
 
-import static java.nio.charset.StandardCharsets.UTF_8;
-
-import java.io.ByteArrayInputStream;
 import java.io.File;
 import java.io.IOException;
 import java.nio.file.Files;
@@ -14,7 +11,7 @@ import java.util.List;
 import java.util.Locale;
 import org.apache.batik.bridge.BridgeContext;
 import org.apache.fop.configuration.ConfigurationException;
-import org.apache.fop.configuration.DefaultConfigurationBuilder;
+import org.apache.fop.configuration.Configuration;
 import org.apache.fop.fonts.FontInfo;
 import org.apache.fop.fonts.FontTriplet;
 import org.apache.fop.fonts.autodetect.FontDirFinder;
@@ -57,23 +54,19 @@ final class Fonts {
 
     InstalledFontsTranscoder(String size_option) throws ConfigurationException {
       this.size_option = size_option;
-      // FOP's auto-detection also walks the current folder and everything below it, which in a
-      // home folder takes minutes (and never ends where a link leads back up). The machine's
-      // font folders, the ones auto-detection searches besides, are named instead.
-      // Built from text: a configuration put together with addChild loses its children.
-      StringBuilder text = new StringBuilder("<cfg><fonts>");
-      for (File folder : font_folders) {
-        text.append("<directory recursive=\"true\">").append(EscapeXml(folder.getPath()))
-            .append("</directory>");
-      }
-      byte[] configuration = text.append("</fonts></cfg>").toString().getBytes(UTF_8);
-      configure(new DefaultConfigurationBuilder().build(new ByteArrayInputStream(configuration)));
+    }
+
+    // FOP's own font set-up only with its base fonts: the machine's fonts come from the list.
+    @Override
+    protected Configuration getEffectiveConfiguration() {
+      return null;
     }
 
     // The page's size, from the options and the drawing's proportions, must be one that PDF
     // readers accept.
     @Override
     protected void setImageSize(float document_width, float document_height) {
+      Timings.Mark("Batik's bridge and the drawing's graphics tree");
       super.setImageSize(document_width, document_height);
       if (size_option == null) return;
       String[] sides = {PageSize.RefusedSide(width), PageSize.RefusedSide(height)};
@@ -88,6 +81,11 @@ final class Fonts {
     public BridgeContext createBridgeContext(String version) {
       graphics = new PageSize.ExactPage(graphics, isTextStroked());
       FontInfo fonts = graphics.getFontInfo();
+      try {
+        FontList.AddTo(fonts, font_folders);
+      } catch (Exception e) {
+        throw new IllegalStateException("cannot set up the fonts: " + e.getMessage(), e);
+      }
       for (String[][] group : new String[][][] {kSansNames, kSerifNames, kMonospaceNames}) {
         String installed = FirstInstalled(fonts, group[1]);
         if (installed != null) PointAt(fonts, group[0], installed);
