@@ -25,4 +25,4 @@ as_root apt-get install -y -q --no-install-recommends "${conversion[@]}" \
   clang libclang-rt-14-dev valgrind googletest libgtest-dev \
   g++-mingw-w64-i686 wine wine32:i386 \
   7zip wget qpdf python3 strace graphviz \
-  gnuplot-nox librsvg2-bin python3-cairosvg
+  gnuplot-nox librsvg2-bin python3-cairosvg python3-matplotlib
