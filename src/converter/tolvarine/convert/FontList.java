@@ -2,14 +2,12 @@ package tolvarine.convert;
 
 import static java.nio.charset.StandardCharsets.UTF_8;
 
-import java.io.BufferedInputStream;
 import java.io.BufferedOutputStream;
 import java.io.ByteArrayInputStream;
 import java.io.DataInputStream;
 import java.io.DataOutputStream;
 import java.io.File;
 import java.io.IOException;
-import java.io.InputStream;
 import java.io.OutputStream;
 import java.net.URI;
 import java.nio.file.FileVisitOption;
@@ -29,7 +27,6 @@ import java.util.EnumSet;
 import java.util.List;
 import java.util.Set;
 import java.util.zip.CRC32;
-import java.util.zip.CheckedInputStream;
 import java.util.zip.CheckedOutputStream;
 import org.apache.fop.Version;
 import org.apache.fop.apps.io.InternalResourceResolver;
@@ -54,13 +51,16 @@ import org.apache.fop.fonts.FontUris;
  * conversion neither walks the font folders with FOP nor reads FOP's font cache back (Java
  * deserialization, the largest part of a small drawing's time). The list is made once, by the
  * installation's sample conversion, beside the converter's jar; a user whose fonts differ gets
- * one in FOP's per-user folder. A list serves only while the font folders hold exactly what
- * they held when it was made: every file's and folder's name, size and time go into its key.
+ * one in FOP's per-user folder, and a conversion never changes the installation. A list serves
+ * only while the font folders hold exactly what they held when it was made: every file's and
+ * folder's name, size and time go into its key.
  */
 final class FontList {
   private static final String kMagic = "tolvarine font list";
   private static final int kFormat = 1;
   private static final String kFileName = "tolvarine-fonts.list";
+  // Set by the installation's sample conversion.
+  private static final String kInstalling = "tolvarine.installing";
   private FontList() {}
 
   // Adds the machine's fonts to FOP's, numbered after its base fonts as FOP's own set-up
@@ -71,15 +71,17 @@ final class FontList {
     InternalResourceResolver resolver =
         ResourceResolverFactory.createDefaultInternalResourceResolver(here);
     String key = Key(folders);
+    List<Path> places = Places();
     List<EmbedFontInfo> list = null;
-    for (Path file : Places()) {
+    for (Path file : places) {
       list = Read(file, key);
       if (list != null) break;
     }
     boolean fresh = list != null;
     if (list == null) {
       list = Detect(folders, here, resolver);
-      Write(list, key);
+      // Conversions leave the installation as it was; installing makes its list.
+      Write(list, key, places.get(Boolean.getBoolean(kInstalling) ? 0 : places.size() - 1));
     }
     new CustomFontCollection(resolver, list, false).setup(fonts.getFonts().size() + 1, fonts);
     Timings.Mark(fresh ? "the machine's fonts, from the list" : "the machine's fonts, detected");
@@ -137,6 +139,7 @@ final class FontList {
     }
     for (File folder : folders) {
       Path root = folder.toPath();
+      int skipped = root.toString().length();
       key.append("folder ").append(root).append('\n');
       try {
         Files.walkFileTree(root, EnumSet.of(FileVisitOption.FOLLOW_LINKS), Integer.MAX_VALUE,
@@ -153,13 +156,17 @@ final class FontList {
 
               @Override
               public FileVisitResult visitFileFailed(Path file, IOException e) {
-                key.append(root.relativize(file)).append(" unreadable\n");
+                key.append(file.toString(), skipped, file.toString().length())
+                    .append(" unreadable\n");
                 return FileVisitResult.CONTINUE;
               }
 
               private FileVisitResult Entry(Path path, BasicFileAttributes attributes) {
-                key.append(root.relativize(path)).append(attributes.isDirectory() ? " d " : " ")
-                    .append(attributes.size()).append(' ')
+                // Each path below the folder, without the folder's name (cheaper than relativize).
+                String name = path.toString();
+                key.append(name, skipped, name.length())
+                    .append(attributes.isDirectory() ? " d " : " ").append(attributes.size())
+                    .append(' ')
                     .append(attributes.lastModifiedTime().toMillis()).append('\n');
                 return FileVisitResult.CONTINUE;
               }
@@ -176,21 +183,25 @@ final class FontList {
   static List<EmbedFontInfo> Read(Path file, String key) {
     try {
       if (!Trusted(file)) return null;
+      // Read whole and summed in one go: byte by byte through a checked stream costs more than
+      // the list saves.
+      byte[] bytes = Files.readAllBytes(file);
+      if (bytes.length < Long.BYTES) return null;
       CRC32 sum = new CRC32();
-      try (InputStream raw = new BufferedInputStream(Files.newInputStream(file));
-           DataInputStream in = new DataInputStream(new CheckedInputStream(raw, sum))) {
-        if (!in.readUTF().equals(kMagic) || in.readInt() != kFormat) return null;
-        int length = in.readInt();
-        if (length < 0 || length > 4 * key.length() + 16) return null;
-        byte[] written_key = new byte[length];
-        in.readFully(written_key);
-        if (!Arrays.equals(written_key, key.getBytes(UTF_8))) return null;
-        List<EmbedFontInfo> list = new ArrayList<>();
-        for (int count = in.readInt(); count > 0; --count) list.add(ReadFont(in));
-        long expected = sum.getValue();
-        if (new DataInputStream(raw).readLong() != expected || raw.read() != -1) return null;
-        return list;
-      }
+      sum.update(bytes, 0, bytes.length - Long.BYTES);
+      DataInputStream in = new DataInputStream(new ByteArrayInputStream(bytes));
+      in.skipBytes(bytes.length - Long.BYTES);
+      if (in.readLong() != sum.getValue()) return null;
+      in = new DataInputStream(new ByteArrayInputStream(bytes, 0, bytes.length - Long.BYTES));
+      if (!in.readUTF().equals(kMagic) || in.readInt() != kFormat) return null;
+      byte[] key_bytes = key.getBytes(UTF_8);
+      if (in.readInt() != key_bytes.length) return null;
+      byte[] written_key = new byte[key_bytes.length];
+      in.readFully(written_key);
+      if (!Arrays.equals(written_key, key_bytes)) return null;
+      List<EmbedFontInfo> list = new ArrayList<>();
+      for (int count = in.readInt(); count > 0; --count) list.add(ReadFont(in));
+      return in.available() == 0 ? list : null;
     } catch (IOException | RuntimeException e) {
       return null;
     }
@@ -208,42 +219,40 @@ final class FontList {
         && !permissions.contains(PosixFilePermission.OTHERS_WRITE);
   }
 
-  // Into the installation's folder where it is the user's own, otherwise into the user's; a
-  // list that cannot be written only costs the next run its speed.
-  static void Write(List<EmbedFontInfo> list, String key) {
-    for (Path file : Places()) {
-      Path temporary = null;
-      try {
-        Path folder = file.getParent();
-        Files.createDirectories(folder);
-        temporary = Files.createTempFile(folder, ".tolvarine-fonts-", ".tmp");
-        if (!Files.getOwner(temporary).equals(Files.getOwner(folder))) continue;
-        CRC32 sum = new CRC32();
-        try (OutputStream raw = new BufferedOutputStream(Files.newOutputStream(temporary))) {
-          DataOutputStream out = new DataOutputStream(new CheckedOutputStream(raw, sum));
-          out.writeUTF(kMagic);
-          out.writeInt(kFormat);
-          byte[] key_bytes = key.getBytes(UTF_8);
-          out.writeInt(key_bytes.length);
-          out.write(key_bytes);
-          out.writeInt(list.size());
-          for (EmbedFontInfo font : list) WriteFont(out, font);
-          out.flush();
-          new DataOutputStream(raw).writeLong(sum.getValue());
-        }
-        // Others may read the installation's list; no one else may change it.
-        if (Files.getFileAttributeView(temporary, PosixFileAttributeView.class) != null) {
-          Files.setPosixFilePermissions(temporary, PosixFilePermissions.fromString("rw-r--r--"));
-        }
-        Files.move(temporary, file, StandardCopyOption.ATOMIC_MOVE,
-            StandardCopyOption.REPLACE_EXISTING);
-        temporary = null;
-        return;
-      } catch (IOException | RuntimeException e) {
-        // The next place, if any.
-      } finally {
-        if (temporary != null) SafeOutput.Discard(temporary);
+  // Written whole beside its place and renamed over it; a list that cannot be written only
+  // costs the next run its speed.
+  static void Write(List<EmbedFontInfo> list, String key, Path file) {
+    Path temporary = null;
+    try {
+      Path folder = file.getParent();
+      Files.createDirectories(folder);
+      temporary = Files.createTempFile(folder, ".tolvarine-fonts-", ".tmp");
+      // In a folder of someone else's the list would not be read.
+      if (!Files.getOwner(temporary).equals(Files.getOwner(folder))) return;
+      CRC32 sum = new CRC32();
+      try (OutputStream raw = new BufferedOutputStream(Files.newOutputStream(temporary))) {
+        DataOutputStream out = new DataOutputStream(new CheckedOutputStream(raw, sum));
+        out.writeUTF(kMagic);
+        out.writeInt(kFormat);
+        byte[] key_bytes = key.getBytes(UTF_8);
+        out.writeInt(key_bytes.length);
+        out.write(key_bytes);
+        out.writeInt(list.size());
+        for (EmbedFontInfo font : list) WriteFont(out, font);
+        out.flush();
+        new DataOutputStream(raw).writeLong(sum.getValue());
       }
+      // Others may read the installation's list; no one else may change it.
+      if (Files.getFileAttributeView(temporary, PosixFileAttributeView.class) != null) {
+        Files.setPosixFilePermissions(temporary, PosixFilePermissions.fromString("rw-r--r--"));
+      }
+      Files.move(temporary, file, StandardCopyOption.ATOMIC_MOVE,
+          StandardCopyOption.REPLACE_EXISTING);
+      temporary = null;
+    } catch (IOException | RuntimeException e) {
+      // As above: the next run searches again.
+    } finally {
+      if (temporary != null) SafeOutput.Discard(temporary);
     }
   }
 
