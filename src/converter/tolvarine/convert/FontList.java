@@ -61,6 +61,7 @@ final class FontList {
   private static final String kFileName = "tolvarine-fonts.list";
   // Set by the installation's sample conversion.
   private static final String kInstalling = "tolvarine.installing";
+
   private FontList() {}
 
   // Adds the machine's fonts to FOP's, numbered after its base fonts as FOP's own set-up
