@@ -99,7 +99,7 @@ endif()
 # producer text for config.dat and on Linux makes the class-data archive.
 install(CODE "
   set(TOLVARINE_JAVA \"${TOLVARINE_JAVA_HOME}/bin/java\")
-  set(TOLVARINE_SAMPLE \"${PROJECT_SOURCE_DIR}/samples/drawing.svg\")
+  set(TOLVARINE_SAMPLE \"${PROJECT_SOURCE_DIR}/installation/classes.svg\")
   set(TOLVARINE_CONFIG_TEMPLATE \"${PROJECT_SOURCE_DIR}/${config_template}\")
   set(TOLVARINE_MAKE_ARCHIVE ${make_archive})
   set(TOLVARINE_CONFIG_NEWLINES ${newlines})

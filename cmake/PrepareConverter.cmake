@@ -1,6 +1,6 @@
-# Run by `cmake --install`: converts the sample drawing once with the installed converter, which
-# shows the producer text this converter really writes, and then writes config.dat with that
-# text. For the Linux installation the same run records the Java classes a conversion loads (a
+# Run by `cmake --install`: converts installation/classes.svg once with the installed converter,
+# which shows the producer text this converter really writes, and then writes config.dat with
+# that text. For the Linux installation the same run records the Java classes a conversion loads (a
 # class-data-sharing archive) and the machine's fonts (a list beside the converter's jar), so
 # later runs start faster. Without Java or a working converter
 # the installation still works: no archive (the JVM then starts as usual) and the producer
