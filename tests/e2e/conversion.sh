@@ -200,7 +200,8 @@ download() {
 
 # A conversion never searches or writes the current folder: not for fonts (links that lead
 # back up would make that walk endless), not for the font cache when the home cannot hold it.
-# The installed command finds Batik's classes in the class-data archive made at installation.
+# The installed command finds Batik's classes in the class-data archive made at installation,
+# beside which installing also lists the machine's fonts.
 current_folder() {
   ln -s . here && ln -s . again
   JAVA_TOOL_OPTIONS="-Duser.home=$work/no-home -Xlog:class+load:file=classes.txt" \
@@ -209,6 +210,7 @@ current_folder() {
   expect "folder" "$(ls | grep -v -x -E 'out.txt|err.txt|classes.txt' | xargs)" \
     "again here text.pdf text.svg"
   [ "$(grep -c 'batik.*shared objects file' classes.txt)" -gt 100 ] || fail "Batik not archived"
+  [ -s "$installation/lib/tolvarine-fonts.list" ] || fail "no list of the machine's fonts"
 }
 
 # A font installed between two conversions is used by the second: the list of the machine's

@@ -73,16 +73,19 @@ final class FontList {
         ResourceResolverFactory.createDefaultInternalResourceResolver(here);
     String key = Key(folders);
     List<Path> places = Places();
+    // Installing makes the installation's list, whatever list the user has; conversions leave
+    // the installation as it was.
+    boolean installing = Boolean.getBoolean(kInstalling);
+    Path own = places.get(installing ? 0 : places.size() - 1);
     List<EmbedFontInfo> list = null;
-    for (Path file : places) {
+    for (Path file : installing ? places.subList(0, 1) : places) {
       list = Read(file, key);
       if (list != null) break;
     }
     boolean fresh = list != null;
     if (list == null) {
       list = Detect(folders, here, resolver);
-      // Conversions leave the installation as it was; installing makes its list.
-      Write(list, key, places.get(Boolean.getBoolean(kInstalling) ? 0 : places.size() - 1));
+      Write(list, key, own);
     }
     new CustomFontCollection(resolver, list, false).setup(fonts.getFonts().size() + 1, fonts);
     Timings.Mark(fresh ? "the machine's fonts, from the list" : "the machine's fonts, detected");
