@@ -49,8 +49,8 @@ file(CONFIGURE OUTPUT tolvarine-convert.manifest CONTENT "Class-Path: ${class_pa
 
 include(UseJava)
 set(CMAKE_JAVA_COMPILE_FLAGS --release 11)
-set(converter_sources Colours FontChoice Fonts Leniency Main Messages Options PageSize PathData
-  References SafeOutput UsageError)
+set(converter_sources Colours FontChoice FontList Fonts Leniency Main Messages Options PageSize
+  PathData References SafeOutput Timings UsageError)
 list(TRANSFORM converter_sources PREPEND src/converter/tolvarine/convert/)
 list(TRANSFORM converter_sources APPEND .java)
 add_jar(tolvarine_convert
@@ -99,7 +99,7 @@ endif()
 # producer text for config.dat and on Linux makes the class-data archive.
 install(CODE "
   set(TOLVARINE_JAVA \"${TOLVARINE_JAVA_HOME}/bin/java\")
-  set(TOLVARINE_SAMPLE \"${PROJECT_SOURCE_DIR}/samples/drawing.svg\")
+  set(TOLVARINE_SAMPLE \"${PROJECT_SOURCE_DIR}/installation/classes.svg\")
   set(TOLVARINE_CONFIG_TEMPLATE \"${PROJECT_SOURCE_DIR}/${config_template}\")
   set(TOLVARINE_MAKE_ARCHIVE ${make_archive})
   set(TOLVARINE_CONFIG_NEWLINES ${newlines})

@@ -1,7 +1,8 @@
-# Run by `cmake --install`: converts the sample drawing once with the installed converter, which
-# shows the producer text this converter really writes, and then writes config.dat with that
-# text. For the Linux installation the same run records the Java classes a conversion loads (a
-# class-data-sharing archive, so later runs start faster). Without Java or a working converter
+# Run by `cmake --install`: converts installation/classes.svg once with the installed converter,
+# which shows the producer text this converter really writes, and then writes config.dat with
+# that text. For the Linux installation the same run records the Java classes a conversion loads (a
+# class-data-sharing archive) and the machine's fonts (a list beside the converter's jar), so
+# later runs start faster. Without Java or a working converter
 # the installation still works: no archive (the JVM then starts as usual) and the producer
 # text the launcher knows by default.
 # Expects: TOLVARINE_JAVA (this machine's), TOLVARINE_SAMPLE, TOLVARINE_CONFIG_TEMPLATE,
@@ -16,10 +17,11 @@ file(REMOVE_RECURSE "${work}")
 file(MAKE_DIRECTORY "${work}")
 file(COPY "${TOLVARINE_SAMPLE}" DESTINATION "${work}")
 get_filename_component(sample "${TOLVARINE_SAMPLE}" NAME)
-file(REMOVE "${archive}")
+file(REMOVE "${archive}" "${prefix}/lib/tolvarine-fonts.list")
 set(archive_option)
 if(TOLVARINE_MAKE_ARCHIVE)
-  set(archive_option -XX:ArchiveClassesAtExit=${archive})
+  # The font list, like the archive, is this machine's: a Windows zip goes elsewhere.
+  set(archive_option -XX:ArchiveClassesAtExit=${archive} -Dtolvarine.installing=true)
 endif()
 # The jar is named as config.dat names it, or the archive would not match later runs and go
 # unused; its manifest names the other jars.

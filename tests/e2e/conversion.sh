@@ -235,7 +235,8 @@ download() {
 
 # A conversion never searches or writes the current folder: not for fonts (links that lead
 # back up would make that walk endless), not for the font cache when the home cannot hold it.
-# The installed command finds Batik's classes in the class-data archive made at installation.
+# The installed command finds Batik's classes in the class-data archive made at installation,
+# beside which installing also lists the machine's fonts.
 current_folder() {
   ln -s . here && ln -s . again
   JAVA_TOOL_OPTIONS="-Duser.home=$work/no-home -Xlog:class+load:file=classes.txt" \
@@ -244,6 +245,23 @@ current_folder() {
   expect "folder" "$(ls | grep -v -x -E 'out.txt|err.txt|classes.txt' | xargs)" \
     "again here text.pdf text.svg"
   [ "$(grep -c 'batik.*shared objects file' classes.txt)" -gt 100 ] || fail "Batik not archived"
+  [ -s "$installation/lib/tolvarine-fonts.list" ] || fail "no list of the machine's fonts"
+}
+
+# A font installed between two conversions is used by the second: the list of the machine's
+# fonts that conversions keep is made again when a font folder changes.
+new_font() {
+  mkdir -p home/.local/share/fonts
+  echo '<svg xmlns="http://www.w3.org/2000/svg" width="90" height="20"><text y="15"
+    font-family="Tolvar Sans">Tolvar</text></svg>' >font.svg
+  for run in before after; do
+    JAVA_TOOL_OPTIONS="-Duser.home=$work/home" "$launcher" font.svg "$run.pdf" >out.txt
+    # DejaVu Sans under a name no installed font has, the same length.
+    perl -0777 -pe 's/D(\0?)e\1j\1a\1V\1u/T${1}o${1}l${1}v${1}a${1}r/g' \
+      /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf >home/.local/share/fonts/TolvarSans.ttf
+  done
+  pdffonts before.pdf | grep -q TolvarSans && fail "a font that was not installed yet"
+  pdffonts after.pdf | grep -q TolvarSans || fail "the new font is not used: $(pdffonts after.pdf)"
 }
 
 "$4"

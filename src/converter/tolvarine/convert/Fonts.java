@@ -1,8 +1,5 @@
 package tolvarine.convert;
 
-import static java.nio.charset.StandardCharsets.UTF_8;
-
-import java.io.ByteArrayInputStream;
 import java.io.File;
 import java.io.IOException;
 import java.lang.reflect.Field;
@@ -30,7 +27,7 @@ import org.apache.batik.transcoder.TranscoderException;
 import org.apache.batik.transcoder.TranscoderOutput;
 import org.apache.batik.util.SVGConstants;
 import org.apache.fop.configuration.ConfigurationException;
-import org.apache.fop.configuration.DefaultConfigurationBuilder;
+import org.apache.fop.configuration.Configuration;
 import org.apache.fop.fonts.FontInfo;
 import org.apache.fop.fonts.FontTriplet;
 import org.apache.fop.fonts.LazyFont;
@@ -74,17 +71,12 @@ final class Fonts {
 
     InstalledFontsTranscoder(String size_option) throws ConfigurationException {
       this.size_option = size_option;
-      // FOP's auto-detection also walks the current folder and everything below it, which in a
-      // home folder takes minutes (and never ends where a link leads back up). The machine's
-      // font folders, the ones auto-detection searches besides, are named instead.
-      // Built from text: a configuration put together with addChild loses its children.
-      StringBuilder text = new StringBuilder("<cfg><fonts>");
-      for (File folder : font_folders) {
-        text.append("<directory recursive=\"true\">").append(EscapeXml(folder.getPath()))
-            .append("</directory>");
-      }
-      byte[] configuration = text.append("</fonts></cfg>").toString().getBytes(UTF_8);
-      configure(new DefaultConfigurationBuilder().build(new ByteArrayInputStream(configuration)));
+    }
+
+    // FOP's own font set-up only with its base fonts: the machine's fonts come from the list.
+    @Override
+    protected Configuration getEffectiveConfiguration() {
+      return null;
     }
 
     // An image that cannot be read is not drawn, with a warning, where Batik would end the
@@ -108,6 +100,7 @@ final class Fonts {
     // readers accept.
     @Override
     protected void setImageSize(float document_width, float document_height) {
+      Timings.Mark("Batik's bridge and the drawing's graphics tree");
       float[] painted = PageSize.PaintedSize(ctx.getDocument().getDocumentElement(), drawing[0]);
       if (painted != null) {
         document_width = painted[0];
@@ -127,6 +120,11 @@ final class Fonts {
     public BridgeContext createBridgeContext(String version) {
       graphics = new PageSize.ExactPage(graphics, isTextStroked());
       FontInfo fonts = graphics.getFontInfo();
+      try {
+        FontList.AddTo(fonts, font_folders);
+      } catch (Exception e) {
+        throw new IllegalStateException("cannot set up the fonts: " + e.getMessage(), e);
+      }
       Map<String, List<FontChoice.Face>> families = InstalledFamilies(fonts);
       for (Map.Entry<String, List<FontChoice.Face>> family : families.entrySet()) {
         Register(fonts, family.getKey(), family.getValue());

@@ -42,6 +42,7 @@ public final class Main {
   private Main() {}
 
   public static void main(String[] args) throws InterruptedException {
+    Timings.Start();
     Thread conversion = new Thread(null, () -> Run(args), "conversion", kStack);
     conversion.start();
     conversion.join();
@@ -61,6 +62,7 @@ public final class Main {
     Runtime.getRuntime().addShutdownHook(new Thread(SafeOutput::RemoveOwnFiles));
     System.out.println("Converting " + options.input + " to " + options.output);
     Fonts.FindFolders();
+    Timings.Mark("logging, arguments, output checks, font folders");
     String failure;
     Messages.Report report = new Messages.Report(options.input);
     try {
@@ -75,6 +77,7 @@ public final class Main {
       System.exit(kFailed);
     }
     System.out.println("Done.");
+    Timings.Print();
   }
 
   private static void ExitWithUsageError(String message) {
@@ -91,8 +94,10 @@ public final class Main {
     String file = options.input;  // whose problem a failure is
     try {
       Document document = LoadDrawing(options.input, report);
+      Timings.Mark("reading the drawing (XML parser, Batik's SVG document)");
       PageSize.GiveDrawingItsSize(document.getDocumentElement());
       Leniency.Prepare(document.getDocumentElement(), report);
+      Timings.Mark("the pre-pass (page size, colours, undrawable elements)");
       file = options.output;
       // A PDF the user may not write stays protected, although its folder would allow a rename.
       if (Files.exists(output) && !Files.isWritable(output)) {
@@ -104,11 +109,13 @@ public final class Main {
       try (OutputStream out = new BufferedOutputStream(watch)) {
         Transcode(document, options, out, report);
       }
+      Timings.Mark("painting, writing and closing the PDF");
       file = options.output;
       SafeOutput.KeepPermissions(output, temporary);
       SafeOutput.MoveOverUnlessStopped(temporary, output);
       temporary = null;
       SafeOutput.ForceFolder(output.getParent());
+      Timings.Mark("moving the PDF into place, flushing its folder");
       return null;
     } catch (Throwable t) {
       for (Throwable cause = t; cause != null; cause = Messages.Cause(cause)) {
