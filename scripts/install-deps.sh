@@ -12,7 +12,7 @@ as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 conversion=(
   cmake ninja-build g++
   default-jre-headless default-jdk-headless fop libbatik-java fonts-dejavu-core fonts-liberation2
-  poppler-utils
+  fontconfig poppler-utils
 )
 if [ "${1:-}" = "--conversion" ]; then
   as_root apt-get update -q

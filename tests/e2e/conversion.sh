@@ -67,14 +67,16 @@ END
   done
   # The face that font matching chooses (Lato's Regular beside its Thin), Arial's metric-
   # compatible stand-in, a script that the font lacks drawn with one that has it (Japanese
-  # with Noto CJK, as shapes), a line for characters that no font has, and text with no font
-  # named in Times New Roman's stand-in.
+  # with Noto CJK, as shapes), a line for characters that no font has, text with no font
+  # named in Times New Roman's stand-in, and sans-serif as fontconfig chooses it.
   echo "$svg width=\"400\" height=\"100\"><text y=\"30\" font-family=\"Lato\">Regular</text>
-    <text y=\"60\" font-family=\"Arial\">Arial नमस्ते</text><text y=\"90\">日本語 😀</text><text x=\"200\" y=\"90\">Serif</text></svg>" \
+    <text y=\"60\" font-family=\"Arial\">Arial नमस्ते</text><text y=\"90\">日本語 😀</text><text x=\"200\" y=\"90\">Serif</text>
+    <text x=\"200\" y=\"30\" font-family=\"sans-serif\">Sans</text></svg>" \
     >scripts.svg
   "$launcher" scripts.svg scripts.pdf >out.txt
   expect "faces" "$(pdffonts scripts.pdf | sed -n 's/^[A-Z]*+\([^ ]*\).*/\1/p' | sort | xargs)" \
-    "Lato-Regular LiberationSans LiberationSerif NotoSansDevanagari-Regular"
+    "$(printf '%s\n' Lato-Regular LiberationSans LiberationSerif NotoSansDevanagari-Regular \
+      "$(fc-match -f '%{postscriptname}' sans-serif)" | sort -u | xargs)"
   grep -qF "Arial नमस्ते" <<<"$(pdftotext scripts.pdf -)" || fail "no fallback: $(cat out.txt)"
   expect "no font" "$(framed | sed -n 2p)" 'scripts.svg:2:57: warning: no installed font can draw the emoji and symbol characters of "😀"; drawn as "#"; install fonts-symbola'
   # Right-to-left text in reading order, Arabic joined: as rsvg-convert draws it.

@@ -4,6 +4,7 @@ import java.lang.Character.UnicodeScript;
 import java.util.ArrayList;
 import java.util.Collection;
 import java.util.List;
+import java.util.Map;
 import java.util.Locale;
 import java.util.function.ToIntFunction;
 
@@ -161,9 +162,17 @@ final class FontChoice {
   // The installed family that draws a name: the name's own family where installed, else its
   // first installed stand-in, else none.
   static String Family(String name, Collection<String> installed) {
+    return Family(name, installed, Map.of());
+  }
+
+  // chosen: the families the system's font configuration gives the generic names
+  // ("sans-serif"), which come first where installed.
+  static String Family(String name, Collection<String> installed, Map<String, String> chosen) {
     if (installed.contains(name)) return name;
     for (String[][] group : kStandIns) {
       if (!List.of(group[0]).contains(name)) continue;
+      String system = chosen.get(group[0][0]);
+      if (system != null && installed.contains(system)) return system;
       for (String family : group[1]) {
         if (installed.contains(family)) return family;
       }

@@ -24,7 +24,9 @@ import java.nio.file.attribute.PosixFilePermissions;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.EnumSet;
+import java.util.HashMap;
 import java.util.List;
+import java.util.Map;
 import java.util.Set;
 import java.util.zip.CRC32;
 import java.util.zip.CheckedOutputStream;
@@ -57,7 +59,8 @@ import org.apache.fop.fonts.FontUris;
  */
 final class FontList {
   private static final String kMagic = "tolvarine font list";
-  private static final int kFormat = 1;
+  private static final int kFormat = 2;
+  private static final String[] kGenericNames = {"sans-serif", "serif", "monospace"};
   private static final String kFileName = "tolvarine-fonts.list";
   // Set by the installation's sample conversion.
   private static final String kInstalling = "tolvarine.installing";
@@ -66,29 +69,59 @@ final class FontList {
 
   // Adds the machine's fonts to FOP's, numbered after its base fonts as FOP's own set-up
   // numbers them, from a list that is still true or from FOP's detection.
-  static void AddTo(FontInfo fonts, List<File> folders) throws Exception {
+  // Returns the families fontconfig gives the generic names, as the list holds them.
+  static Map<String, String> AddTo(FontInfo fonts, List<File> folders) throws Exception {
     Timings.Mark("the transcoder, the PDF document, FOP's base fonts");
     URI here = new File(".").getAbsoluteFile().toURI();
     InternalResourceResolver resolver =
         ResourceResolverFactory.createDefaultInternalResourceResolver(here);
-    String key = Key(folders);
+    // fontconfig's choices follow its configuration too.
+    List<File> keyed = new ArrayList<>(folders);
+    keyed.add(new File("/etc/fonts"));
+    keyed.add(new File(System.getProperty("user.home", ""), ".config/fontconfig"));
+    String key = Key(keyed);
     List<Path> places = Places();
     // Installing makes the installation's list, whatever list the user has; conversions leave
     // the installation as it was.
     boolean installing = Boolean.getBoolean(kInstalling);
     Path own = places.get(installing ? 0 : places.size() - 1);
     List<EmbedFontInfo> list = null;
+    Map<String, String> generic = new HashMap<>();
     for (Path file : installing ? places.subList(0, 1) : places) {
-      list = Read(file, key);
+      list = Read(file, key, generic);
       if (list != null) break;
     }
     boolean fresh = list != null;
     if (list == null) {
       list = Detect(folders, here, resolver);
-      Write(list, key, own);
+      generic = AskFontconfig();
+      Write(list, generic, key, own);
     }
     new CustomFontCollection(resolver, list, false).setup(fonts.getFonts().size() + 1, fonts);
     Timings.Mark(fresh ? "the machine's fonts, from the list" : "the machine's fonts, detected");
+    return generic;
+  }
+
+  // The family fontconfig takes for each generic name, as rsvg-convert and browsers draw it
+  // (Noto Sans for sans-serif where fonts-noto-core is installed); none where it cannot be
+  // asked.
+  private static Map<String, String> AskFontconfig() {
+    Map<String, String> chosen = new HashMap<>();
+    for (String name : kGenericNames) {
+      try {
+        Process match = new ProcessBuilder("fc-match", "-f", "%{family[0]}", name)
+            .redirectErrorStream(true).redirectInput(ProcessBuilder.Redirect.PIPE).start();
+        match.getOutputStream().close();
+        String family = new String(match.getInputStream().readAllBytes(), UTF_8).trim();
+        if (match.waitFor() == 0 && !family.isEmpty()) chosen.put(name, family);
+      } catch (IOException e) {
+        return chosen;  // No fontconfig: the converter's own order stands.
+      } catch (InterruptedException e) {
+        Thread.currentThread().interrupt();
+        return chosen;
+      }
+    }
+    return chosen;
   }
 
   // FOP's detection in the folders, with FOP's per-user font cache, as its PDF transcoder does
@@ -184,7 +217,7 @@ final class FontList {
 
   // The list in the file when its key is this one; null for any other, a damaged one, or one
   // that someone other than its folder's owner wrote or may change.
-  static List<EmbedFontInfo> Read(Path file, String key) {
+  static List<EmbedFontInfo> Read(Path file, String key, Map<String, String> generic) {
     try {
       if (!Trusted(file)) return null;
       // Read whole and summed in one go: byte by byte through a checked stream costs more than
@@ -205,7 +238,11 @@ final class FontList {
       if (!Arrays.equals(written_key, key_bytes)) return null;
       List<EmbedFontInfo> list = new ArrayList<>();
       for (int count = in.readInt(); count > 0; --count) list.add(ReadFont(in));
-      return in.available() == 0 ? list : null;
+      Map<String, String> chosen = new HashMap<>();
+      for (int count = in.readInt(); count > 0; --count) chosen.put(in.readUTF(), in.readUTF());
+      if (in.available() != 0) return null;
+      generic.putAll(chosen);
+      return list;
     } catch (IOException | RuntimeException e) {
       return null;
     }
@@ -225,7 +262,8 @@ final class FontList {
 
   // Written whole beside its place and renamed over it; a list that cannot be written only
   // costs the next run its speed.
-  static void Write(List<EmbedFontInfo> list, String key, Path file) {
+  static void Write(List<EmbedFontInfo> list, Map<String, String> generic, String key,
+      Path file) {
     Path temporary = null;
     try {
       Path folder = file.getParent();
@@ -243,6 +281,11 @@ final class FontList {
         out.write(key_bytes);
         out.writeInt(list.size());
         for (EmbedFontInfo font : list) WriteFont(out, font);
+        out.writeInt(generic.size());
+        for (Map.Entry<String, String> chosen : generic.entrySet()) {
+          out.writeUTF(chosen.getKey());
+          out.writeUTF(chosen.getValue());
+        }
         out.flush();
         new DataOutputStream(raw).writeLong(sum.getValue());
       }

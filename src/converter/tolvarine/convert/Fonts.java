@@ -120,8 +120,9 @@ final class Fonts {
     public BridgeContext createBridgeContext(String version) {
       graphics = new PageSize.ExactPage(graphics, isTextStroked());
       FontInfo fonts = graphics.getFontInfo();
+      Map<String, String> generic;
       try {
-        FontList.AddTo(fonts, font_folders);
+        generic = FontList.AddTo(fonts, font_folders);
       } catch (Exception e) {
         throw new IllegalStateException("cannot set up the fonts: " + e.getMessage(), e);
       }
@@ -130,7 +131,7 @@ final class Fonts {
         Register(fonts, family.getKey(), family.getValue());
       }
       for (String name : FontChoice.StandInNames()) {
-        String installed = FontChoice.Family(name, families.keySet());
+        String installed = FontChoice.Family(name, families.keySet(), generic);
         if (installed != null && !installed.equals(name)) {
           Register(fonts, name, families.get(installed));
         }
