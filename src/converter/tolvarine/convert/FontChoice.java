@@ -192,11 +192,15 @@ final class FontChoice {
   static String[] Script(int code_point) {
     UnicodeScript script = UnicodeScript.of(code_point);
     if (script == UnicodeScript.HIRAGANA || script == UnicodeScript.KATAKANA) {
-      return new String[] {"Japanese", "fonts-droid-fallback"};
+      return new String[] {"Japanese", "fonts-noto-cjk"};
     }
-    if (script == UnicodeScript.HANGUL) return new String[] {"Korean", "fonts-droid-fallback"};
+    if (script == UnicodeScript.HANGUL) return new String[] {"Korean", "fonts-noto-cjk"};
     if (script == UnicodeScript.HAN || script == UnicodeScript.BOPOMOFO) {
-      return new String[] {"CJK", "fonts-droid-fallback"};
+      return new String[] {"CJK", "fonts-noto-cjk"};
+    }
+    // A private-use character is a font's own: no package has it.
+    if (Character.getType(code_point) == Character.PRIVATE_USE) {
+      return new String[] {"private-use", ""};
     }
     if (code_point >= 0x1F000 && code_point < 0x1FB00
         || code_point >= 0x2600 && code_point < 0x27C0) {

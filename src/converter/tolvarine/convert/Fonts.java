@@ -382,14 +382,20 @@ final class Fonts {
           int c = text.codePointAt(i);
           if (!missing.contains(text.charAt(i))) continue;
           String[] script = FontChoice.Script(c);
-          scripts.computeIfAbsent(script[0] + "\n" + script[1], s -> new StringBuilder())
-              .appendCodePoint(c);
+          StringBuilder characters =
+              scripts.computeIfAbsent(script[0] + "\n" + script[1], s -> new StringBuilder());
+          // A private-use character shows as nothing: its code is shown instead.
+          if (script[1].isEmpty()) {
+            characters.append(String.format(Locale.ROOT, "U+%04X", c));
+          } else {
+            characters.appendCodePoint(c);
+          }
         }
         for (Map.Entry<String, StringBuilder> script : scripts.entrySet()) {
-          String[] parts = script.getKey().split("\n");
+          String[] parts = script.getKey().split("\n", -1);
           report.Warn((Element) node.getParentNode(), "no installed font can draw the " + parts[0]
-              + " characters of \"" + script.getValue() + "\"; drawn as \"#\"; install "
-              + parts[1]);
+              + " characters of \"" + script.getValue() + "\"; drawn as \"#\""
+              + (parts[1].isEmpty() ? "" : "; install " + parts[1]));
         }
       }
     }
