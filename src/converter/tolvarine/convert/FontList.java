@@ -28,6 +28,7 @@ import java.util.HashMap;
 import java.util.List;
 import java.util.Map;
 import java.util.Set;
+import java.util.TreeMap;
 import java.util.zip.CRC32;
 import java.util.zip.CheckedOutputStream;
 import org.apache.fop.Version;
@@ -59,7 +60,7 @@ import org.apache.fop.fonts.FontUris;
  */
 final class FontList {
   private static final String kMagic = "tolvarine font list";
-  private static final int kFormat = 2;
+  private static final int kFormat = 3;
   private static final String[] kGenericNames = {"sans-serif", "serif", "monospace"};
   private static final String kFileName = "tolvarine-fonts.list";
   // Set by the installation's sample conversion.
@@ -69,8 +70,9 @@ final class FontList {
 
   // Adds the machine's fonts to FOP's, numbered after its base fonts as FOP's own set-up
   // numbers them, from a list that is still true or from FOP's detection.
-  // Returns the families fontconfig gives the generic names, as the list holds them.
-  static Map<String, String> AddTo(FontInfo fonts, List<File> folders) throws Exception {
+  // Returns the installed families and the ones fontconfig gives the generic names, as the
+  // list holds them.
+  static Fonts.Families AddTo(FontInfo fonts, List<File> folders) throws Exception {
     Timings.Mark("the transcoder, the PDF document, FOP's base fonts");
     URI here = new File(".").getAbsoluteFile().toURI();
     InternalResourceResolver resolver =
@@ -87,19 +89,22 @@ final class FontList {
     Path own = places.get(installing ? 0 : places.size() - 1);
     List<EmbedFontInfo> list = null;
     Map<String, String> generic = new HashMap<>();
+    Map<String, List<FontChoice.Face>> families = new TreeMap<>();
     for (Path file : installing ? places.subList(0, 1) : places) {
-      list = Read(file, key, generic);
+      list = Read(file, key, generic, families);
       if (list != null) break;
     }
     boolean fresh = list != null;
-    if (list == null) {
-      list = Detect(folders, here, resolver);
-      generic = AskFontconfig();
-      Write(list, generic, key, own);
-    }
+    if (list == null) list = Detect(folders, here, resolver);
     new CustomFontCollection(resolver, list, false).setup(fonts.getFonts().size() + 1, fonts);
+    if (!fresh) {
+      // The families as the faces' names give them, worked out once for the list.
+      families = Fonts.InstalledFamilies(fonts);
+      generic = AskFontconfig();
+      Write(list, generic, families, key, own);
+    }
     Timings.Mark(fresh ? "the machine's fonts, from the list" : "the machine's fonts, detected");
-    return generic;
+    return new Fonts.Families(fonts, families, generic);
   }
 
   // The family fontconfig takes for each generic name, as rsvg-convert and browsers draw it
@@ -217,7 +222,8 @@ final class FontList {
 
   // The list in the file when its key is this one; null for any other, a damaged one, or one
   // that someone other than its folder's owner wrote or may change.
-  static List<EmbedFontInfo> Read(Path file, String key, Map<String, String> generic) {
+  static List<EmbedFontInfo> Read(Path file, String key, Map<String, String> generic,
+      Map<String, List<FontChoice.Face>> families) {
     try {
       if (!Trusted(file)) return null;
       // Read whole and summed in one go: byte by byte through a checked stream costs more than
@@ -240,8 +246,17 @@ final class FontList {
       for (int count = in.readInt(); count > 0; --count) list.add(ReadFont(in));
       Map<String, String> chosen = new HashMap<>();
       for (int count = in.readInt(); count > 0; --count) chosen.put(in.readUTF(), in.readUTF());
+      Map<String, List<FontChoice.Face>> named = new TreeMap<>();
+      for (int count = in.readInt(); count > 0; --count) {
+        List<FontChoice.Face> faces = new ArrayList<>();
+        named.put(in.readUTF(), faces);
+        for (int n = in.readInt(); n > 0; --n) {
+          faces.add(new FontChoice.Face(in.readUTF(), in.readInt(), in.readUTF(), in.readInt()));
+        }
+      }
       if (in.available() != 0) return null;
       generic.putAll(chosen);
+      families.putAll(named);
       return list;
     } catch (IOException | RuntimeException e) {
       return null;
@@ -262,8 +277,8 @@ final class FontList {
 
   // Written whole beside its place and renamed over it; a list that cannot be written only
   // costs the next run its speed.
-  static void Write(List<EmbedFontInfo> list, Map<String, String> generic, String key,
-      Path file) {
+  static void Write(List<EmbedFontInfo> list, Map<String, String> generic,
+      Map<String, List<FontChoice.Face>> families, String key, Path file) {
     Path temporary = null;
     try {
       Path folder = file.getParent();
@@ -285,6 +300,17 @@ final class FontList {
         for (Map.Entry<String, String> chosen : generic.entrySet()) {
           out.writeUTF(chosen.getKey());
           out.writeUTF(chosen.getValue());
+        }
+        out.writeInt(families.size());
+        for (Map.Entry<String, List<FontChoice.Face>> family : families.entrySet()) {
+          out.writeUTF(family.getKey());
+          out.writeInt(family.getValue().size());
+          for (FontChoice.Face face : family.getValue()) {
+            out.writeUTF(face.key);
+            out.writeInt(face.weight);
+            out.writeUTF(face.style);
+            out.writeInt(face.stretch);
+          }
         }
         out.flush();
         new DataOutputStream(raw).writeLong(sum.getValue());

@@ -2,6 +2,7 @@ package tolvarine.convert;
 
 import java.io.File;
 import java.io.IOException;
+import java.io.InputStream;
 import java.lang.reflect.Field;
 import java.nio.file.Files;
 import java.nio.file.Path;
@@ -20,7 +21,9 @@ import java.util.TreeMap;
 import org.apache.batik.bridge.Bridge;
 import org.apache.batik.bridge.BridgeContext;
 import org.apache.batik.bridge.DefaultFontFamilyResolver;
+import org.apache.batik.bridge.FontFace;
 import org.apache.batik.bridge.FontFamilyResolver;
+import org.apache.batik.gvt.font.GVTFontFamily;
 import org.apache.batik.bridge.SVGTextElementBridge;
 import org.apache.batik.gvt.GraphicsNode;
 import org.apache.batik.transcoder.TranscoderException;
@@ -68,6 +71,7 @@ final class Fonts {
     private final GraphicsNode[] drawing = new GraphicsNode[1];
     private Fallback fallback;
     private boolean java_fonts;  // while right-to-left text takes its fonts
+    private Families families;
 
     InstalledFontsTranscoder(String size_option) throws ConfigurationException {
       this.size_option = size_option;
@@ -91,7 +95,9 @@ final class Fonts {
 
         @Override
         public FontFamilyResolver getFontFamilyResolver() {
-          return java_fonts ? DefaultFontFamilyResolver.SINGLETON : super.getFontFamilyResolver();
+          if (java_fonts) return DefaultFontFamilyResolver.SINGLETON;
+          FontFamilyResolver fop = super.getFontFamilyResolver();
+          return families == null || fop == null ? fop : new Registering(fop, families);
         }
       };
     }
@@ -120,26 +126,15 @@ final class Fonts {
     public BridgeContext createBridgeContext(String version) {
       graphics = new PageSize.ExactPage(graphics, isTextStroked());
       FontInfo fonts = graphics.getFontInfo();
-      Map<String, String> generic;
       try {
-        generic = FontList.AddTo(fonts, font_folders);
+        families = FontList.AddTo(fonts, font_folders);
       } catch (Exception e) {
         throw new IllegalStateException("cannot set up the fonts: " + e.getMessage(), e);
-      }
-      Map<String, List<FontChoice.Face>> families = InstalledFamilies(fonts);
-      for (Map.Entry<String, List<FontChoice.Face>> family : families.entrySet()) {
-        Register(fonts, family.getKey(), family.getValue());
-      }
-      for (String name : FontChoice.StandInNames()) {
-        String installed = FontChoice.Family(name, families.keySet(), generic);
-        if (installed != null && !installed.equals(name)) {
-          Register(fonts, name, families.get(installed));
-        }
       }
       // FOP's own, with the drawing's root kept for its painted size, and text in a font that
       // has its characters.
       FontInfo text_fonts = isTextStroked() ? null : fonts;
-      Fallback fallback = isTextStroked() ? null : new Fallback(fonts, families.keySet());
+      Fallback fallback = isTextStroked() ? null : new Fallback(families);
       return new PDFBridgeContext(userAgent, text_fonts, getImageManager(),
           getImageSessionContext()) {
         @Override
@@ -221,7 +216,7 @@ final class Fonts {
   // The installed families and their faces. FOP guesses a face's weight and slant from a few
   // words of its full name, so that "Thin" counts as regular and "Old Italic" as italic, and
   // the first face found of a weight wins: NotoSans-Thin would draw the regular text.
-  private static Map<String, List<FontChoice.Face>> InstalledFamilies(FontInfo fonts) {
+  static Map<String, List<FontChoice.Face>> InstalledFamilies(FontInfo fonts) {
     Map<String, List<FontTriplet>> names = new HashMap<>();
     for (Map.Entry<FontTriplet, String> entry : fonts.getFontTriplets().entrySet()) {
       // Only the installed fonts: the PDF base fonts are never embedded.
@@ -283,6 +278,71 @@ final class Fonts {
 
   // Every weight and style of the name takes the face that CSS font matching chooses among the
   // family's, ahead of FOP's own registrations.
+  /**
+   * The installed families, each registered under a name the drawing asks for the first time
+   * it does: every face of every family at every weight costs more than a small drawing's
+   * whole conversion.
+   */
+  static final class Families {
+    final FontInfo fonts;
+    final Map<String, List<FontChoice.Face>> installed;
+    private final Map<String, String> generic;  // fontconfig's families for the generic names
+    private final Set<String> registered = new HashSet<>();
+
+    Families(FontInfo fonts, Map<String, List<FontChoice.Face>> installed,
+        Map<String, String> generic) {
+      this.fonts = fonts;
+      this.installed = installed;
+      this.generic = generic;
+    }
+
+    // Each weight and style of the name takes the face CSS font matching chooses in the
+    // installed family, or in the one that stands in for it (Liberation Sans for Arial).
+    void Register(String name) {
+      if (name == null || !registered.add(name)) return;
+      String family = FontChoice.Family(name, installed.keySet(), generic);
+      if (family != null) Fonts.Register(fonts, name, installed.get(family));
+    }
+  }
+
+  // FOP's resolver of the drawing's families, each registered as it is asked for.
+  private static final class Registering implements FontFamilyResolver {
+    private final FontFamilyResolver fop;
+    private final Families families;
+
+    Registering(FontFamilyResolver fop, Families families) {
+      this.fop = fop;
+      this.families = families;
+    }
+
+    @Override
+    public GVTFontFamily resolve(String name) {
+      families.Register(name);
+      return fop.resolve(name);
+    }
+
+    @Override
+    public GVTFontFamily resolve(String name, FontFace face) {
+      families.Register(name);
+      return fop.resolve(name, face);
+    }
+
+    @Override
+    public GVTFontFamily loadFont(InputStream in, FontFace face) throws Exception {
+      return fop.loadFont(in, face);
+    }
+
+    @Override
+    public GVTFontFamily getDefault() {
+      return fop.getDefault();
+    }
+
+    @Override
+    public GVTFontFamily getFamilyThatCanDisplay(char c) {
+      return fop.getFamilyThatCanDisplay(c);
+    }
+  }
+
   private static void Register(FontInfo fonts, String name, List<FontChoice.Face> faces) {
     for (String style : kStyles) {
       for (int weight = 100; weight <= 900; weight += 100) {
@@ -302,14 +362,16 @@ final class Fonts {
         "FreeSans", "FreeSerif", "Noto Sans Symbols", "Noto Sans Symbols2", "Noto Sans Math",
         "Droid Sans Fallback", "Symbola", "Unifont"};
     private final FontInfo fonts;
+    private final Families registry;
     private final Collection<String> families;
     private final Map<Character, FOPGVTFontFamily> found = new HashMap<>();
     private final Set<Character> missing = new HashSet<>();
 
-    Fallback(FontInfo fonts, Collection<String> families) {
-      super(fonts);
-      this.fonts = fonts;
-      this.families = families;
+    Fallback(Families families) {
+      super(families.fonts);
+      this.fonts = families.fonts;
+      this.registry = families;
+      this.families = families.installed.keySet();
     }
 
     @Override
@@ -326,6 +388,7 @@ final class Fonts {
         FontTriplet triplet = new FontTriplet(name, "normal", 400);
         String key = fonts.getInternalFontKey(triplet);
         if (key != null && fonts.getFonts().get(key).hasChar(c)) {
+          registry.Register(name);
           family = new FOPGVTFontFamily(fonts, name, triplet, null);
           break;
         }
