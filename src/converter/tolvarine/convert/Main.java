@@ -43,7 +43,12 @@ public final class Main {
 
   public static void main(String[] args) throws InterruptedException {
     Timings.Start();
-    Thread conversion = new Thread(null, () -> Run(args), "conversion", kStack);
+    Thread conversion = new Thread(null, new Runnable() {
+      @Override
+      public void run() {
+        Run(args);
+      }
+    }, "conversion", kStack);
     conversion.start();
     conversion.join();
   }
@@ -59,7 +64,12 @@ public final class Main {
       ExitWithUsageError(e.getMessage());
       return;
     }
-    Runtime.getRuntime().addShutdownHook(new Thread(SafeOutput::RemoveOwnFiles));
+    Runtime.getRuntime().addShutdownHook(new Thread() {
+      @Override
+      public void run() {
+        SafeOutput.RemoveOwnFiles();
+      }
+    });
     System.out.println("Converting " + options.input + " to " + options.output);
     Fonts.FindFolders();
     Timings.Mark("logging, arguments, output checks, font folders");
