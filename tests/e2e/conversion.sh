@@ -65,17 +65,19 @@ END
   for line in "Quarterly report" "Café € 100 — done" "Привет, мир" "Καλημέρα κόσμε"; do
     grep -qF "$line" <<<"$text" || fail "no [$line] in the text: $text"
   done
-  # The face that font matching chooses (Lato's Regular beside its Thin), Arial's metric-
+  # The face that font matching chooses (Lato's Regular beside its Thin; its Hairline, 100 by
+  # its own table, for weight 100), Arial's metric-
   # compatible stand-in, a script that the font lacks drawn with one that has it (Japanese
   # with Noto CJK, as shapes), a line for characters that no font has, text with no font
   # named in Times New Roman's stand-in, and sans-serif as fontconfig chooses it.
   echo "$svg width=\"400\" height=\"100\"><text y=\"30\" font-family=\"Lato\">Regular</text>
     <text y=\"60\" font-family=\"Arial\">Arial नमस्ते</text><text y=\"90\">日本語 😀&#xE000;</text><text x=\"200\" y=\"90\">Serif</text>
-    <text x=\"200\" y=\"30\" font-family=\"sans-serif\">Sans</text></svg>" \
+    <text x=\"200\" y=\"30\" font-family=\"sans-serif\">Sans</text>
+    <text x=\"300\" y=\"30\" font-family=\"Lato\" font-weight=\"100\">Hairline</text></svg>" \
     >scripts.svg
   "$launcher" scripts.svg scripts.pdf >out.txt
   expect "faces" "$(pdffonts scripts.pdf | sed -n 's/^[A-Z]*+\([^ ]*\).*/\1/p' | sort | xargs)" \
-    "$(printf '%s\n' Lato-Regular LiberationSans LiberationSerif NotoSansDevanagari-Regular \
+    "$(printf '%s\n' Lato-Hairline Lato-Regular LiberationSans LiberationSerif NotoSansDevanagari-Regular \
       "$(fc-match -f '%{postscriptname}' sans-serif)" | sort -u | xargs)"
   grep -qF "Arial नमस्ते" <<<"$(pdftotext scripts.pdf -)" || fail "no fallback: $(cat out.txt)"
   expect "no font" "$(framed | sed -n 2,3p)" 'scripts.svg:2:57: warning: no installed font can draw the emoji and symbol characters of "😀"; drawn as "#"; install fonts-symbola

@@ -60,7 +60,7 @@ import org.apache.fop.fonts.FontUris;
  */
 final class FontList {
   private static final String kMagic = "tolvarine font list";
-  private static final int kFormat = 3;
+  private static final int kFormat = 4;
   private static final String[] kGenericNames = {"sans-serif", "serif", "monospace"};
   private static final String kFileName = "tolvarine-fonts.list";
   // Set by the installation's sample conversion.

@@ -3,6 +3,7 @@ package tolvarine.convert;
 import java.io.File;
 import java.io.IOException;
 import java.io.InputStream;
+import java.io.RandomAccessFile;
 import java.lang.reflect.Field;
 import java.nio.file.Files;
 import java.nio.file.Path;
@@ -34,6 +35,7 @@ import org.apache.fop.configuration.Configuration;
 import org.apache.fop.fonts.FontInfo;
 import org.apache.fop.fonts.FontTriplet;
 import org.apache.fop.fonts.LazyFont;
+import org.apache.fop.fonts.Typeface;
 import org.apache.fop.fonts.autodetect.FontDirFinder;
 import org.apache.fop.fonts.autodetect.MacFontDirFinder;
 import org.apache.fop.fonts.autodetect.UnixFontDirFinder;
@@ -241,8 +243,9 @@ final class Fonts {
     for (Map.Entry<String, List<FontTriplet>> face : names.entrySet()) {
       String key = face.getKey();
       String full_name = full_names.get(key);
+      int weight = WeightClass(fonts.getFonts().get(key));
       for (FontTriplet triplet : face.getValue()) {
-        if (triplet.getPriority() > 0) Add(families, triplet.getName(), key, full_name);
+        if (triplet.getPriority() > 0) Add(families, triplet.getName(), key, full_name, weight);
       }
       // Where another face of its weight took the family's name first ("Lato Regular" after
       // "Lato Thin"), the face is still the family's.
@@ -250,7 +253,7 @@ final class Fonts {
         String family = end < 0 ? full_name : full_name.substring(0, end);
         if ((end < 0 || family_names.contains(family))
             && FontChoice.OnlyTraits(full_name.substring(family.length()))) {
-          Add(families, family, key, full_name);
+          Add(families, family, key, full_name, weight);
         }
         if (end < 0) break;
       }
@@ -269,15 +272,38 @@ final class Fonts {
   }
 
   private static void Add(Map<String, Map<String, FontChoice.Face>> families, String family,
-      String key, String full_name) {
-    families.computeIfAbsent(family, f -> new TreeMap<>())
-        .putIfAbsent(key, FontChoice.FromName(key, family, full_name));
+      String key, String full_name, int weight) {
+    FontChoice.Face face = FontChoice.FromName(key, family, full_name);
+    if (weight > 0) face = new FontChoice.Face(key, weight, face.style, face.stretch);
+    families.computeIfAbsent(family, f -> new TreeMap<>()).putIfAbsent(key, face);
+  }
+
+  // The weight a font's own OS/2 table gives it, as fontconfig takes it (Lato's Hairline 100
+  // and Thin 200, where their names would say Thin 100); 0 where it has none or is one of a
+  // collection.
+  static int WeightClass(Typeface font) {
+    if (!(font instanceof LazyFont) || ((LazyFont) font).getFontURI() == null) return 0;
+    try (RandomAccessFile file =
+        new RandomAccessFile(new File(((LazyFont) font).getFontURI()), "r")) {
+      int version = file.readInt();
+      if (version != 0x00010000 && version != 0x4F54544F) return 0;  // TrueType or "OTTO"
+      int tables = file.readUnsignedShort();
+      for (int i = 0; i < tables; ++i) {
+        file.seek(12 + 16 * i);
+        if (file.readInt() != 0x4F532F32) continue;  // "OS/2"
+        file.readInt();
+        file.seek(file.readInt() + 4L);
+        int weight = file.readUnsignedShort();
+        return weight >= 1 && weight <= 1000 ? weight : 0;
+      }
+    } catch (IOException | RuntimeException e) {
+      // The name's weight serves.
+    }
+    return 0;
   }
 
   private static final String[] kStyles = {"normal", "italic", "oblique"};
 
-  // Every weight and style of the name takes the face that CSS font matching chooses among the
-  // family's, ahead of FOP's own registrations.
   /**
    * The installed families, each registered under a name the drawing asks for the first time
    * it does: every face of every family at every weight costs more than a small drawing's
@@ -343,6 +369,8 @@ final class Fonts {
     }
   }
 
+  // Every weight and style of the name takes the face that CSS font matching chooses among the
+  // family's, ahead of FOP's own registrations.
   private static void Register(FontInfo fonts, String name, List<FontChoice.Face> faces) {
     for (String style : kStyles) {
       for (int weight = 100; weight <= 900; weight += 100) {
