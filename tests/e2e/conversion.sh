@@ -86,9 +86,24 @@ scripts.svg:2:57: warning: no installed font can draw the private-use characters
   echo "$svg width=\"200\" height=\"60\" font-family=\"DejaVu Sans\" font-size=\"24\">
     <text x=\"5\" y=\"25\">مرحبا بالعالم</text><text x=\"5\" y=\"55\">שלום עולם</text></svg>" >rtl.svg
   "$launcher" rtl.svg rtl.pdf >out.txt; rsvg-convert -f pdf rtl.svg -o rtl-rsvg.pdf
-  pdftoppm -r 48 -gray -singlefile rtl.pdf rtl && pdftoppm -r 48 -gray -singlefile rtl-rsvg.pdf rsvg
-  expect "right to left" "$(paste <(od -An -v -tu1 -w1 rtl.pgm) <(od -An -v -tu1 -w1 rsvg.pgm) |
-    awk '$1 - $2 > 128 || $2 - $1 > 128 { n++ } END { print n + 0 < 150 }')" 1
+  expect "right to left" "$(alike rtl.pdf rtl-rsvg.pdf)" 1
+  # A font of the drawing's own, as a data: address in its style sheet, draws the text as the
+  # same font installed does.
+  font=$(base64 -w0 /usr/share/fonts/truetype/liberation2/LiberationMono-Regular.ttf)
+  for family in Own "Liberation Mono"; do
+    echo "$svg width=\"300\" height=\"60\"><style>@font-face { font-family: Own; src:
+      url(data:font/ttf;base64,$font); }</style><text x=\"5\" y=\"45\" font-size=\"40\"
+      font-family=\"$family\">iii WWW</text></svg>" >face.svg
+    "$launcher" face.svg "face-${family%% *}.pdf" >out.txt
+  done
+  expect "own font" "$(alike face-Own.pdf face-Liberation.pdf)" 1
+}
+
+# Whether two PDFs' pages look alike: fewer than 150 pixels of their pictures differ.
+alike() {
+  pdftoppm -r 48 -gray -singlefile "$1" one && pdftoppm -r 48 -gray -singlefile "$2" two
+  paste <(od -An -v -tu1 -w1 one.pgm) <(od -An -v -tu1 -w1 two.pgm) |
+    awk '$1 - $2 > 128 || $2 - $1 > 128 { n++ } END { print n + 0 < 150 }'
 }
 
 # Colours in every CSS form: a graph as graphviz draws it (its background's stroke is

@@ -4,11 +4,11 @@ import java.io.File;
 import java.io.IOException;
 import java.io.InputStream;
 import java.io.RandomAccessFile;
+import java.lang.Character.UnicodeScript;
 import java.lang.reflect.Field;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.nio.file.Paths;
-import java.lang.Character.UnicodeScript;
 import java.util.ArrayList;
 import java.util.Collection;
 import java.util.HashMap;
@@ -19,19 +19,24 @@ import java.util.Locale;
 import java.util.Map;
 import java.util.Set;
 import java.util.TreeMap;
+import java.util.regex.Matcher;
+import java.util.regex.Pattern;
 import org.apache.batik.bridge.Bridge;
 import org.apache.batik.bridge.BridgeContext;
+import org.apache.batik.bridge.CSSUtilities;
 import org.apache.batik.bridge.DefaultFontFamilyResolver;
 import org.apache.batik.bridge.FontFace;
 import org.apache.batik.bridge.FontFamilyResolver;
-import org.apache.batik.gvt.font.GVTFontFamily;
 import org.apache.batik.bridge.SVGTextElementBridge;
+import org.apache.batik.css.engine.SVGCSSEngine;
+import org.apache.batik.css.engine.value.Value;
 import org.apache.batik.gvt.GraphicsNode;
+import org.apache.batik.gvt.font.GVTFontFamily;
 import org.apache.batik.transcoder.TranscoderException;
 import org.apache.batik.transcoder.TranscoderOutput;
 import org.apache.batik.util.SVGConstants;
-import org.apache.fop.configuration.ConfigurationException;
 import org.apache.fop.configuration.Configuration;
+import org.apache.fop.configuration.ConfigurationException;
 import org.apache.fop.fonts.FontInfo;
 import org.apache.fop.fonts.FontTriplet;
 import org.apache.fop.fonts.LazyFont;
@@ -151,23 +156,33 @@ final class Fonts {
         // FOP writes text one glyph a character in the order typed: right-to-left text would
         // come out reversed, and Arabic unjoined. Batik's own text bridge, with the fonts as
         // Java has them, orders and joins it, and draws it as shapes; so too text with
-        // characters that only fonts FOP cannot read have.
+        // characters that only fonts FOP cannot read have, and text in a font of the drawing's
+        // own (@font-face), which Java loads.
         @Override
         public Bridge getBridge(Element element) {
           if (text_fonts == null || !"text".equals(element.getLocalName())) {
             return super.getBridge(element);
           }
           String text = element.getTextContent();
-          if (!RightToLeft(text) && !fallback.OnlyJavaCanDraw(text)) {
+          if (!RightToLeft(text) && !fallback.OnlyJavaCanDraw(text) && !OwnFont(element)) {
             return super.getBridge(element);
           }
           return new SVGTextElementBridge() {
             @Override
-            @SuppressWarnings("rawtypes")
-            protected List getFontList(BridgeContext context, Element text, Map result) {
+            public GraphicsNode createGraphicsNode(BridgeContext context, Element text) {
               java_fonts = true;
               try {
-                return super.getFontList(context, text, result);
+                return super.createGraphicsNode(context, text);
+              } finally {
+                java_fonts = false;
+              }
+            }
+
+            @Override
+            public void buildGraphicsNode(BridgeContext context, Element text, GraphicsNode node) {
+              java_fonts = true;
+              try {
+                super.buildGraphicsNode(context, text, node);
               } finally {
                 java_fonts = false;
               }
@@ -185,6 +200,37 @@ final class Fonts {
         fallback.WarnMissing(document.getDocumentElement(), (Messages.Report) handler);
       }
     }
+  }
+
+  private static final String kFontFaces = "tolvarine.font-faces";
+  private static final Pattern kFontFace = Pattern.compile(
+      "@font-face\\s*\\{[^}]*?font-family\\s*:\\s*['\"]?([^;'\"}]+)", Pattern.CASE_INSENSITIVE);
+
+  // The families a style sheet's @font-face rules give the drawing, kept with its document.
+  static void NoteFontFaces(Document document, String sheet) {
+    Matcher face = kFontFace.matcher(sheet);
+    while (face.find()) {
+      @SuppressWarnings("unchecked")
+      Set<String> families = (Set<String>) document.getUserData(kFontFaces);
+      if (families == null) {
+        families = new HashSet<>();
+        document.setUserData(kFontFaces, families, null);
+      }
+      families.add(face.group(1).trim().toLowerCase(Locale.ROOT));
+    }
+  }
+
+  // Whether the text's font families name one of the drawing's own @font-face fonts, which FOP
+  // cannot load and Java can.
+  static boolean OwnFont(Element text) {
+    Object families = text.getOwnerDocument().getUserData(kFontFaces);
+    if (families == null) return false;
+    Value list = CSSUtilities.getComputedStyle(text, SVGCSSEngine.FONT_FAMILY_INDEX);
+    for (int i = 0; i < list.getLength(); ++i) {
+      String family = list.item(i).getStringValue().toLowerCase(Locale.ROOT);
+      if (((Set<?>) families).contains(family)) return true;
+    }
+    return false;
   }
 
   static boolean RightToLeft(String text) {

@@ -14,8 +14,8 @@ import org.apache.batik.css.parser.ExtendedParser;
 import org.apache.batik.dom.AbstractDocument;
 import org.apache.batik.dom.AbstractStylableDocument;
 import org.apache.batik.dom.GenericElementNS;
-import org.apache.batik.util.XMLResourceDescriptor;
 import org.apache.batik.transcoder.ErrorHandler;
+import org.apache.batik.util.XMLResourceDescriptor;
 import org.w3c.dom.Attr;
 import org.w3c.dom.DOMException;
 import org.w3c.dom.DOMImplementation;
@@ -41,6 +41,7 @@ final class Leniency {
   private static final Pattern kOffset =
       Pattern.compile("\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?%?\\s*");
   // A number in exponent form, not part of a name or a #colour.
+  private static final Pattern kAddress = Pattern.compile("url\\([^)]*\\)");
   private static final Pattern kExponent =
       Pattern.compile("(?<![\\w#.])[+-]?(\\d+\\.?\\d*|\\.\\d+)[eE][+-]?\\d+");
 
@@ -212,6 +213,7 @@ final class Leniency {
   private static void PlainNumbers(Element element) {
     if ("style".equals(element.getLocalName())) {
       String sheet = element.getTextContent();
+      if (sheet != null) Fonts.NoteFontFaces(element.getOwnerDocument(), sheet);
       if (sheet != null && HasExponent(sheet)) element.setTextContent(Plain(sheet));
     }
     NamedNodeMap attributes = element.getAttributes();
@@ -232,10 +234,15 @@ final class Leniency {
     return false;
   }
 
+  // Not inside an address (url(data:...)), whose letters and digits are no numbers.
   private static String Plain(String text) {
     Matcher number = kExponent.matcher(text);
+    Matcher address = kAddress.matcher(text);
+    boolean more_addresses = address.find();
     StringBuilder result = new StringBuilder();
     while (number.find()) {
+      while (more_addresses && address.end() <= number.start()) more_addresses = address.find();
+      if (more_addresses && address.start() <= number.start()) continue;
       String plain = new BigDecimal(number.group()).stripTrailingZeros().toPlainString();
       number.appendReplacement(result, plain);
     }
