@@ -37,7 +37,7 @@ public final class Main {
   private static final int kUsage = 2;
   // Batik draws a drawing by recursion, a level or more for each level of nesting: the
   // conversion gets a stack that deep drawings fit in (taken from memory only as used).
-  private static final long kStack = 256L << 20;
+  private static final long kStack = 64L << 20;
 
   private Main() {}
 
