@@ -158,6 +158,7 @@ faults.svg:16:3: warning: fill="context-fill": a context's paint is not supporte
 faults.svg:16:3: warning: clip-path="url(#g)": "#g" is a <linearGradient>, not a <clipPath>; ignored
 faults.svg:17:18: warning: <feDropShadow> is not an SVG element the converter knows; ignored
 faults.svg:18:3: warning: <image> href="missing.png" cannot be read; not drawn
+faults.svg:19:3: warning: stroke: url(#nowhere): no element has the id "nowhere"; not painted
 Done.
 END
 )"

@@ -7,6 +7,7 @@ import java.util.Deque;
 import java.util.HashMap;
 import java.util.IdentityHashMap;
 import java.util.List;
+import java.util.Locale;
 import java.util.Map;
 import java.util.Set;
 import java.util.regex.Matcher;
@@ -41,6 +42,10 @@ final class References {
   // What a parent draws of its children: not these, which are drawn where referred to.
   private static final Set<String> kDrawnWhereReferred = Set.of("defs", "clipPath", "mask",
       "marker", "pattern", "symbol", "linearGradient", "radialGradient", "filter");
+  // A declaration of a sheet that refers to an element: property, value, id, what follows.
+  private static final Pattern kSheetReference = Pattern.compile("(?<![\\w-])(fill|stroke|"
+      + "clip-path|mask|filter|marker-start|marker-mid|marker-end|marker)\\s*:\\s*(url\\(\\s*"
+      + "['\"]?#([^'\")]*)['\"]?\\s*\\)([^;}]*))", Pattern.CASE_INSENSITIVE);
   private static final Pattern kUrl =
       Pattern.compile("url\\(\\s*(['\"]?)#([^'\")]*)\\1\\s*\\)\\s*(.*)", Pattern.DOTALL);
 
@@ -61,6 +66,7 @@ final class References {
 
   private final Map<String, Element> ids = new HashMap<>();
   private final List<Element> referring = new ArrayList<>();
+  private final List<Element> sheets = new ArrayList<>();
   private final Map<Element, List<Reference>> made = new IdentityHashMap<>();
   private final List<Element> removed = new ArrayList<>();
   private final Messages.Report report;
@@ -73,6 +79,9 @@ final class References {
   void Note(Element element) {
     String id = element.getAttribute("id");
     if (!id.isEmpty()) ids.putIfAbsent(id, element);
+    if ("style".equals(element.getLocalName()) && element.getTextContent().contains("url(")) {
+      sheets.add(element);
+    }
     NamedNodeMap attributes = element.getAttributes();
     for (int i = 0; i < attributes.getLength(); ++i) {
       Attr attribute = (Attr) attributes.item(i);
@@ -87,6 +96,7 @@ final class References {
 
   // Once every element is noted: what cannot be followed is cut, loops included.
   void Resolve(Element root) {
+    for (Element sheet : sheets) Follow(sheet);
     if (referring.isEmpty()) return;
     for (Element element : referring) Find(element);
     if (!made.isEmpty()) CutLoops(root);
@@ -121,6 +131,34 @@ final class References {
       Follow(reference, url.group(2), paint ? kPaintServers
           : Arrays.asList(kProperties[p]).subList(1, 2));
     }
+  }
+
+  // A style sheet's references that lead nowhere or to the wrong kind of element become
+  // "none", whichever elements its rules select. (Loops through a sheet's rules are Batik's
+  // to find.)
+  private void Follow(Element sheet) {
+    Matcher declaration = kSheetReference.matcher(sheet.getTextContent());
+    StringBuilder text = new StringBuilder();
+    boolean changed = false;
+    while (declaration.find()) {
+      String property = declaration.group(1).toLowerCase(Locale.ROOT);
+      int p = 0;
+      while (!kProperties[p][0].equals(property)) ++p;
+      List<String> kinds = p < kPaints ? kPaintServers : List.of(kProperties[p][1]);
+      Element target = ids.get(declaration.group(3));
+      if (target != null && kinds.contains(target.getLocalName())
+          || p < kPaints && !declaration.group(4).isBlank()) {
+        continue;
+      }
+      String why = target == null ? "no element has the id \"" + declaration.group(3) + "\""
+          : "\"#" + declaration.group(3) + "\" is a <" + target.getLocalName() + ">, not a <"
+              + String.join("> or <", kinds) + ">";
+      report.Warn(sheet, property + ": " + declaration.group(2).trim() + ": " + why + "; "
+          + (p < kPaints ? "not painted" : "ignored"));
+      declaration.appendReplacement(text, Matcher.quoteReplacement(property + ": none"));
+      changed = true;
+    }
+    if (changed) sheet.setTextContent(declaration.appendTail(text).toString());
   }
 
   private void Follow(Reference reference, String id, List<String> kinds) {
