@@ -180,12 +180,6 @@ final class FontChoice {
     return null;
   }
 
-  static List<String> StandInNames() {
-    List<String> names = new ArrayList<>();
-    for (String[][] group : kStandIns) names.addAll(List.of(group[0]));
-    return names;
-  }
-
   // A script's name as a user knows it, and the Debian package whose fonts the converter can
   // draw it with. Noto's CJK fonts come in collections of PostScript outlines, which the PDF
   // library cannot read; Droid's fallback font is a TrueType one that has them all.

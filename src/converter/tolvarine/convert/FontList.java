@@ -139,7 +139,7 @@ final class FontList {
       InternalResourceResolver resolver) throws Exception {
     StringBuilder text = new StringBuilder("<cfg><fonts>");
     for (File folder : folders) {
-      text.append("<directory recursive=\"true\">").append(Fonts.EscapeXml(folder.getPath()))
+      text.append("<directory recursive=\"true\">").append(EscapeXml(folder.getPath()))
           .append("</directory>");
     }
     Configuration configuration = new DefaultConfigurationBuilder().build(
@@ -149,6 +149,10 @@ final class FontList {
     DefaultFontConfig parsed =
         new DefaultFontConfig.DefaultFontConfigParser().parse(configuration, false);
     return new DefaultFontConfigurator(manager, null, false).configure(parsed);
+  }
+
+  private static String EscapeXml(String text) {
+    return text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;");
   }
 
   // The installation's list, then the user's own.

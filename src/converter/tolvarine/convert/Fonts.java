@@ -77,8 +77,10 @@ final class Fonts {
     private final String size_option;
     private final GraphicsNode[] drawing = new GraphicsNode[1];
     private Fallback fallback;
-    private boolean java_fonts;  // while right-to-left text takes its fonts
+    // While text that FOP cannot set (right to left, in fonts only Java reads) takes its fonts.
+    private boolean java_fonts;
     private Families families;
+    private Registering registering;  // FOP's resolver, registering the families asked for
 
     InstalledFontsTranscoder(String size_option) throws ConfigurationException {
       this.size_option = size_option;
@@ -104,7 +106,11 @@ final class Fonts {
         public FontFamilyResolver getFontFamilyResolver() {
           if (java_fonts) return DefaultFontFamilyResolver.SINGLETON;
           FontFamilyResolver fop = super.getFontFamilyResolver();
-          return families == null || fop == null ? fop : new Registering(fop, families);
+          if (families == null || fop == null) return fop;
+          if (registering == null || registering.fop != fop) {
+            registering = new Registering(fop, families);
+          }
+          return registering;
         }
       };
     }
@@ -379,7 +385,7 @@ final class Fonts {
 
   // FOP's resolver of the drawing's families, each registered as it is asked for.
   private static final class Registering implements FontFamilyResolver {
-    private final FontFamilyResolver fop;
+    final FontFamilyResolver fop;
     private final Families families;
 
     Registering(FontFamilyResolver fop, Families families) {
@@ -564,10 +570,6 @@ final class Fonts {
     File own = new File(System.getProperty("user.home", ""), ".local/share/fonts");
     if (own.isDirectory() && !folders.contains(own)) folders.add(own);
     return folders;
-  }
-
-  static String EscapeXml(String text) {
-    return text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;");
   }
 
   // FOP keeps its font cache in ~/.fop. Where that cannot be written it writes into a .fop

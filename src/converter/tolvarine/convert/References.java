@@ -145,14 +145,8 @@ final class References {
       int p = 0;
       while (!kProperties[p][0].equals(property)) ++p;
       List<String> kinds = p < kPaints ? kPaintServers : List.of(kProperties[p][1]);
-      Element target = ids.get(declaration.group(3));
-      if (target != null && kinds.contains(target.getLocalName())
-          || p < kPaints && !declaration.group(4).isBlank()) {
-        continue;
-      }
-      String why = target == null ? "no element has the id \"" + declaration.group(3) + "\""
-          : "\"#" + declaration.group(3) + "\" is a <" + target.getLocalName() + ">, not a <"
-              + String.join("> or <", kinds) + ">";
+      String why = WhyNot(declaration.group(3), kinds);
+      if (why == null || p < kPaints && !declaration.group(4).isBlank()) continue;
       report.Warn(sheet, property + ": " + declaration.group(2).trim() + ": " + why + "; "
           + (p < kPaints ? "not painted" : "ignored"));
       declaration.appendReplacement(text, Matcher.quoteReplacement(property + ": none"));
@@ -162,16 +156,23 @@ final class References {
   }
 
   private void Follow(Reference reference, String id, List<String> kinds) {
-    Element target = ids.get(id);
-    if (target == null) {
-      Cut(reference, "no element has the id \"" + id + "\"");
-    } else if (!kinds.isEmpty() && !kinds.contains(target.getLocalName())) {
-      Cut(reference, "\"#" + id + "\" is a <" + target.getLocalName() + ">, not a <"
-          + String.join("> or <", kinds) + ">");
-    } else {
-      reference.target = target;
-      made.computeIfAbsent(reference.from, e -> new ArrayList<>()).add(reference);
+    String why = WhyNot(id, kinds);
+    if (why != null) {
+      Cut(reference, why);
+      return;
     }
+    reference.target = ids.get(id);
+    made.computeIfAbsent(reference.from, e -> new ArrayList<>()).add(reference);
+  }
+
+  // Why a reference to the id cannot be followed (kinds: the elements it may lead to, any where
+  // empty), or null where it can.
+  private String WhyNot(String id, List<String> kinds) {
+    Element target = ids.get(id);
+    if (target == null) return "no element has the id \"" + id + "\"";
+    if (kinds.isEmpty() || kinds.contains(target.getLocalName())) return null;
+    return "\"#" + id + "\" is a <" + target.getLocalName() + ">, not a <"
+        + String.join("> or <", kinds) + ">";
   }
 
   // A walk through what each element draws, from the root: its children but those drawn only
