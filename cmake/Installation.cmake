@@ -10,6 +10,9 @@ set(TOLVARINE_JAVA_HOME /usr/lib/jvm/default-java CACHE PATH
   "Java runtime the Linux installation links in as its private runtime")
 
 install(TARGETS tolvarine RUNTIME DESTINATION . COMPONENT launcher)
+if(NOT WIN32)
+  install(TARGETS tolvarine_hand RUNTIME DESTINATION lib COMPONENT launcher)
+endif()
 if(WIN32)
   # On Windows the help's lines end in CR LF, as the launcher's own line after it does.
   configure_file(installation/options.dat options.dat @ONLY NEWLINE_STYLE CRLF)
@@ -48,9 +51,9 @@ list(JOIN manifest_entries "\n  " class_path)
 file(CONFIGURE OUTPUT tolvarine-convert.manifest CONTENT "Class-Path: ${class_path}\n")
 
 include(UseJava)
-set(CMAKE_JAVA_COMPILE_FLAGS --release 11)
+set(CMAKE_JAVA_COMPILE_FLAGS --release 11 -XDstringConcat=inline)
 set(converter_sources Colours FontChoice FontList Fonts Leniency Main Messages Options PageSize
-  PathData References SafeOutput Timings UsageError)
+  PathData References SafeOutput Server Timings UsageError)
 list(TRANSFORM converter_sources PREPEND src/converter/tolvarine/convert/)
 list(TRANSFORM converter_sources APPEND .java)
 add_jar(tolvarine_convert

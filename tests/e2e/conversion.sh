@@ -207,13 +207,88 @@ END
   expect "left behind" "$(ls -A . tmp | grep -E '\.tmp$|slow\.pdf|fonts')" ""
 }
 
+# A run hands its conversion to a converter that waits for it, started by an earlier run of the
+# same user, installation and environment: the same messages and the same PDF as the run's own
+# conversion, a changed image drawn anew, a busy converter left alone, a stopped run's PDF and
+# temporary file never left behind, and no converter met through a folder others may enter.
+waiting() {
+  # This case's runs meet a converter of their own; their messages say who converted.
+  export TOLVARINE_TIMINGS=1 TOLVARINE_TEST_CASE=$work XDG_RUNTIME_DIR=$work/run
+  mkdir -m 777 run run/tolvarine && chmod 777 run/tolvarine
+  cp "$data/faults.svg" "$data/shapes.svg" .
+  own() { grep -q "from the JVM's start" out.txt; }
+  "$launcher" shapes.svg open.pdf >out.txt
+  expect "open folder status" $? 1
+  own || fail "converted through a folder others may enter: $(cat out.txt)"
+  expect "open folder" "$(ls -A run/tolvarine)" ""
+  chmod 700 run/tolvarine
+  handed() {
+    for _ in $(seq 150); do
+      "$launcher" "$@" >out.txt 2>err.txt
+      status=$?
+      grep -q 'converted by the waiting converter' out.txt && return
+      sleep 0.1
+    done
+    fail "no waiting converter took $*"
+  }
+  TOLVARINE_SERVER=0 "$launcher" faults.svg faults.pdf >own.txt
+  handed faults.svg faults-handed.pdf
+  expect "handed status" "$status" 1
+  expect "handed messages" "$(grep -v '^timing:' out.txt | sed 's/faults-handed/faults/')" \
+    "$(grep -v '^timing:' own.txt)"
+  expect "handed PDF" "$(normal faults-handed.pdf | md5sum)" "$(normal faults.pdf | md5sum)"
+  # Refused as the run itself refuses it, nothing written.
+  handed shapes.svg shapes.svg
+  expect "refused status" "$status" 0
+  grep -qF "the output shapes.svg is a drawing's name" out.txt || fail "refused: $(cat out.txt)"
+  # Batik keeps the images it has read: a file changed since is still drawn as it is now.
+  for colour in red:iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAIAAACQd1PeAAAADElEQVR4nGP4z8AAAAMBAQDJ/pLvAAAAAElFTkSuQmCC \
+    blue:iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAIAAACQd1PeAAAADElEQVR4nGNgYPgPAAEDAQAIicLsAAAAAElFTkSuQmCC; do
+    base64 -d <<<"${colour#*:}" >dot.png
+    echo '<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink"
+      width="10" height="10"><image xlink:href="dot.png" x="-5" y="-5" width="20" height="20"/></svg>' \
+      >image.svg
+    handed image.svg image.pdf
+    pdftoppm -r 7 -singlefile image.pdf image
+    # The one pixel, smoothed into the white around it.
+    expect "image ${colour%%:*}" "$(tail -c 3 image.ppm | od -An -tu1 | xargs)" \
+      "$([ "${colour%%:*}" = red ] && echo '255 89 89' || echo '89 89 255')"
+  done
+  # While it converts, another run converts itself; a run stopped meanwhile has it stop too.
+  awk 'BEGIN { print "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"800\" height=\"800\">"
+    for (i = 0; i < 100000; i++) printf "<circle cx=\"%d\" cy=\"%d\" r=\"3\"/>\n", i % 800, i / 125
+    print "</svg>" }' >slow.svg
+  handed shapes.svg shapes.pdf
+  "$launcher" slow.svg slow.pdf >slow.txt &
+  for _ in $(seq 1000); do ls -A | grep -q '\.tmp$' && break || sleep 0.02; done
+  "$launcher" shapes.svg busy.pdf >out.txt
+  expect "busy status" $? 1
+  own || fail "waited for the busy converter: $(cat out.txt)"
+  kill -KILL $!
+  wait $!
+  for _ in $(seq 250); do ls -A | grep -q '\.tmp$' || break; sleep 0.02; done
+  expect "left behind" "$(ls -A | grep -E '\.tmp$|slow\.pdf')" ""
+  grep -q "converted by the waiting converter" slow.txt && fail "the stopped run ended well"
+  # The stopped conversion's converter has ended: the next run finds nobody waiting.
+  "$launcher" shapes.svg after.pdf >out.txt
+  own || fail "the stopped conversion's converter still waits: $(cat out.txt)"
+}
+
+# The PDF's objects one per line, uncompressed, without what differs from run to run.
+normal() {
+  qpdf --qdf --object-streams=disable --deterministic-id "$1" - |
+    sed -E 's#/(CreationDate|ModDate) \([^)]*\)##; /^ *\/ID \[/d'
+}
+
 # A link is followed to the file it names, also one not there yet, whose name of 255 bytes
 # leaves room for the temporary file's; the PDF's bytes reach the disk before its name, and
 # the folder's entry after it.
 links() {
   long=$(printf 'n%.0s' {1..251}).pdf
   ln -s "$long" link.pdf && cp "$data/shapes.svg" .
-  strace -f -qq -e trace=fsync,/rename -o trace.txt "$launcher" shapes.svg link.pdf >out.txt
+  # Converted by this run's own Java, which strace follows, not by a waiting converter.
+  TOLVARINE_SERVER=0 strace -f -qq -e trace=fsync,/rename -o trace.txt "$launcher" shapes.svg \
+    link.pdf >out.txt
   expect "link status" $? 1
   [ -L link.pdf ] && [ -s "$long" ] || fail "link.pdf: $(ls -l)"
   expect "flushed" "$(sed -nE 's/^[0-9]+ +(fsync|rename)\(.*/\1/p' trace.txt | xargs)" \
@@ -233,8 +308,8 @@ download() {
   trap 'kill $server' EXIT
   for _ in $(seq 100); do grep -q 'port' server.log && break || sleep 0.1; done
   port=$(sed -n 's/.* port \([0-9]*\).*/\1/p' server.log)
-  cp "$installation/tolvarine" "$installation/lib/tolvarine-convert.jar" inst/
-  mv inst/tolvarine-convert.jar inst/lib/
+  cp "$installation/tolvarine" inst/
+  cp "$installation/lib/tolvarine-convert.jar" "$installation/lib/tolvarine-hand" inst/lib/
   # A class-data archive that does not fit this runtime only costs speed, silently.
   echo stale >inst/lib/tolvarine-convert.jsa
   sed "s|^JavaDownloadURL=.*|JavaDownloadURL=http://127.0.0.1:$port/runtime.zip|" \

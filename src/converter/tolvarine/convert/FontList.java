@@ -77,11 +77,7 @@ final class FontList {
     URI here = new File(".").getAbsoluteFile().toURI();
     InternalResourceResolver resolver =
         ResourceResolverFactory.createDefaultInternalResourceResolver(here);
-    // fontconfig's choices follow its configuration too.
-    List<File> keyed = new ArrayList<>(folders);
-    keyed.add(new File("/etc/fonts"));
-    keyed.add(new File(System.getProperty("user.home", ""), ".config/fontconfig"));
-    String key = Key(keyed);
+    String key = KeyOf(folders);
     List<Path> places = Places();
     // Installing makes the installation's list, whatever list the user has; conversions leave
     // the installation as it was.
@@ -168,6 +164,15 @@ final class FontList {
     places.add(Paths.get(System.getProperty("user.home", ""), ".fop", kFileName)
         .toAbsolutePath());
     return places;
+  }
+
+  // The key of the font folders' list, and of fontconfig's choices, which follow its
+  // configuration.
+  static String KeyOf(List<File> folders) {
+    List<File> keyed = new ArrayList<>(folders);
+    keyed.add(new File("/etc/fonts"));
+    keyed.add(new File(System.getProperty("user.home", ""), ".config/fontconfig"));
+    return Key(keyed);
   }
 
   // What the list depends on: FOP's detection and every entry of the font folders.

@@ -59,14 +59,16 @@ import org.w3c.dom.svg.SVGDocument;
 /** The machine's fonts for the drawing's text, and the folder FOP keeps their list in. */
 final class Fonts {
   private static List<File> font_folders = new ArrayList<>();
-  private static Path font_cache_folder;
 
   private Fonts() {}
 
-  // Before the home folder may be changed for the cache.
+  // Before the home folder may be changed for the cache, which is then changed once: a waiting
+  // converter finds the folders again for each conversion.
   static void FindFolders() {
     font_folders = FontFolders();
-    font_cache_folder = FontCacheFolderOfOurOwn();
+    if (SafeOutput.font_cache_folder == null) {
+      SafeOutput.font_cache_folder = FontCacheFolderOfOurOwn();
+    }
   }
 
   // FOP's transcoder with the machine's fonts found (FOP keeps their list in its per-user font
@@ -588,22 +590,6 @@ final class Fonts {
       return own;
     } catch (IOException | RuntimeException e) {
       return null;  // No folder of our own: FOP's own choice stands.
-    }
-  }
-
-  static void RemoveCacheFolder() {
-    Path folder = font_cache_folder;
-    if (folder == null) return;
-    try (java.util.stream.Stream<Path> entries = Files.walk(folder)) {
-      entries.sorted(java.util.Comparator.reverseOrder()).forEach(path -> {
-        try {
-          Files.deleteIfExists(path);
-        } catch (IOException e) {
-          // What cannot be removed stays in the user's own temporary folder: harmless.
-        }
-      });
-    } catch (IOException e) {
-      // As above.
     }
   }
 }

@@ -21,7 +21,6 @@ import java.nio.file.Files;
 import java.nio.file.InvalidPathException;
 import java.nio.file.NoSuchFileException;
 import java.nio.file.Path;
-import java.nio.file.Paths;
 import java.nio.file.StandardOpenOption;
 import org.apache.batik.anim.dom.SAXSVGDocumentFactory;
 import org.apache.batik.transcoder.TranscoderException;
@@ -33,36 +32,37 @@ import org.apache.fop.svg.PDFTranscoder;
 import org.w3c.dom.Document;
 
 public final class Main {
-  private static final int kFailed = 1;
+  static final int kFailed = 1;
   private static final int kUsage = 2;
   // Batik draws a drawing by recursion, a level or more for each level of nesting: the
   // conversion gets a stack that deep drawings fit in (taken from memory only as used).
-  private static final long kStack = 64L << 20;
+  static final long kStack = 64L << 20;
 
   private Main() {}
 
   public static void main(String[] args) throws InterruptedException {
-    Timings.Start();
+    Timings.Start(null);
+    int[] status = {kFailed};
     Thread conversion = new Thread(null, new Runnable() {
       @Override
       public void run() {
-        Run(args);
+        status[0] = Run(args);
       }
     }, "conversion", kStack);
     conversion.start();
     conversion.join();
+    System.exit(status[0]);
   }
 
-  private static void Run(String[] args) {
-    Messages.SilenceLogging();
+  // The exit status: 0 for a PDF written.
+  private static int Run(String[] args) {
     Options options;
     try {
-      options = Options.Parse(args);
-      SafeOutput.RefuseNamesTheSystemCannotTake(options.input, options.output);
-      SafeOutput.RefuseUnsafeOutput(options);
-    } catch (UsageError | InvalidPathException e) {
-      ExitWithUsageError(e.getMessage());
-      return;
+      options = Checked(args, null);
+    } catch (UsageError e) {
+      int status = ReportUsageError(e.getMessage());
+      Timings.Print();
+      return status;
     }
     Runtime.getRuntime().addShutdownHook(new Thread() {
       @Override
@@ -70,29 +70,50 @@ public final class Main {
         SafeOutput.RemoveOwnFiles();
       }
     });
+    Messages.SilenceLogging();
+    int status = ConvertAndReport(options);
+    Timings.Print();
+    return status;
+  }
+
+  // The arguments, their names taken in the folder given (null: this process's own), refused
+  // where they would harm a file.
+  static Options Checked(String[] args, Path folder) throws UsageError {
+    try {
+      Options options = Options.Parse(args);
+      options.folder = folder;
+      SafeOutput.RefuseNamesTheSystemCannotTake(options.input, options.output);
+      SafeOutput.RefuseUnsafeOutput(options);
+      return options;
+    } catch (InvalidPathException e) {
+      throw new UsageError(e.getMessage());
+    }
+  }
+
+  static int ReportUsageError(String message) {
+    System.err.println("Error: " + message + " (" + Options.kUsageLine + ")");
+    return kUsage;
+  }
+
+  // The conversion of arguments found sound, with its messages.
+  static int ConvertAndReport(Options options) {
     System.out.println("Converting " + options.input + " to " + options.output);
     Fonts.FindFolders();
     Timings.Mark("logging, arguments, output checks, font folders");
     String failure;
-    Messages.Report report = new Messages.Report(options.input);
+    Messages.Report report = new Messages.Report(options.input, options.Resolve(options.input));
     try {
       failure = Convert(options, report);
     } catch (UsageError e) {
-      ExitWithUsageError(e.getMessage());
-      return;
+      return ReportUsageError(e.getMessage());
     }
     report.Print();
     if (failure != null) {
       System.err.println(failure);
-      System.exit(kFailed);
+      return kFailed;
     }
     System.out.println("Done.");
-    Timings.Print();
-  }
-
-  private static void ExitWithUsageError(String message) {
-    System.err.println("Error: " + message + " (" + Options.kUsageLine + ")");
-    System.exit(kUsage);
+    return 0;
   }
 
   // Converts, and returns nothing on success or the one line that says why it failed; a page
@@ -103,7 +124,7 @@ public final class Main {
     SafeOutput.WriteWatch watch = null;
     String file = options.input;  // whose problem a failure is
     try {
-      Document document = LoadDrawing(options.input, report);
+      Document document = LoadDrawing(options, report);
       Timings.Mark("reading the drawing (XML parser, Batik's SVG document)");
       PageSize.GiveDrawingItsSize(document.getDocumentElement());
       Leniency.Prepare(document.getDocumentElement(), report);
@@ -138,10 +159,11 @@ public final class Main {
   }
 
   // Each element's place is recorded for the messages.
-  static Document LoadDrawing(String input, Messages.Report report) throws IOException {
-    Path path = Paths.get(input);
+  static Document LoadDrawing(Options options, Messages.Report report) throws IOException {
+    Path path = options.Resolve(options.input);
     if (!Files.isRegularFile(path)) {
-      throw Files.exists(path) ? new IOException("not a file") : new NoSuchFileException(input);
+      throw Files.exists(path) ? new IOException("not a file")
+                               : new NoSuchFileException(options.input);
     }
     SAXSVGDocumentFactory factory = Leniency.DrawingParser();
     Document document = factory.createDocument(path.toAbsolutePath().toUri().toString());

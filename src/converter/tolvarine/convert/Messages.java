@@ -6,7 +6,7 @@ import java.io.IOException;
 import java.nio.file.AccessDeniedException;
 import java.nio.file.Files;
 import java.nio.file.NoSuchFileException;
-import java.nio.file.Paths;
+import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.Comparator;
 import java.util.HashSet;
@@ -89,6 +89,7 @@ final class Messages {
    */
   static final class Report implements ErrorHandler {
     final String name;  // the input as the user typed it
+    private final Path file;
     DocumentDescriptor places;  // each element's place, recorded while parsing
     Node root;
     // Each warning's place (null where it has none) and text, shown in the drawing's order.
@@ -99,8 +100,9 @@ final class Messages {
     // The last error reported: FOP may still end the conversion with it.
     TranscoderException pending;
 
-    Report(String name) {
+    Report(String name, Path file) {
       this.name = name;
+      this.file = file;
     }
 
     void Warn(Element element, String text) {
@@ -159,7 +161,7 @@ final class Messages {
       int column = places.getLocationColumn(element);
       try {
         if (lines == null) {
-          lines = List.of(new String(Files.readAllBytes(Paths.get(name)), UTF_8).split("\\R", -1));
+          lines = List.of(new String(Files.readAllBytes(file), UTF_8).split("\\R", -1));
         }
         for (int l = line; l >= 1 && l <= lines.size(); --l, column = Integer.MAX_VALUE) {
           String text = lines.get(l - 1);

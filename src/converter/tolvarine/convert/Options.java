@@ -2,6 +2,7 @@ package tolvarine.convert;
 
 import java.awt.Color;
 import java.nio.file.Path;
+import java.nio.file.Paths;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.Locale;
@@ -19,6 +20,13 @@ final class Options {
   Float height;
   String size_option;  // the last of --width and --height as given, for messages
   Color background;
+  // The folder the names are relative to: this process's own, or the one of the run a waiting
+  // converter converts for.
+  Path folder;
+
+  Path Resolve(String name) {
+    return folder == null ? Paths.get(name) : folder.resolve(name);
+  }
 
   static Options Parse(String[] args) throws UsageError {
     Options options = new Options();

@@ -30,6 +30,8 @@ final class SafeOutput {
   private static final Object kStopLock = new Object();
   private static boolean stopping;
   private static Path pending_temporary;
+  // The folder of this run's own that FOP's font cache went into, if any.
+  static volatile Path font_cache_folder;
 
   private SafeOutput() {}
 
@@ -74,9 +76,9 @@ final class SafeOutput {
       throw new UsageError("the output " + name + " is a drawing's name; the PDF goes"
           + " last, or after -o");
     }
-    Path input = Paths.get(options.input);
+    Path input = options.Resolve(options.input);
     try {
-      options.target = FollowLinks(Paths.get(name));
+      options.target = FollowLinks(options.Resolve(name));
     } catch (IOException e) {
       throw new UsageError("cannot follow the link " + name + ": " + Messages.Describe(e));
     }
@@ -208,7 +210,23 @@ final class SafeOutput {
         }
       }
     }
-    Fonts.RemoveCacheFolder();
+    RemoveCacheFolder();
+  }
+
+  private static void RemoveCacheFolder() {
+    Path folder = font_cache_folder;
+    if (folder == null) return;
+    try (java.util.stream.Stream<Path> entries = Files.walk(folder)) {
+      entries.sorted(java.util.Comparator.reverseOrder()).forEach(path -> {
+        try {
+          Files.deleteIfExists(path);
+        } catch (IOException e) {
+          // What cannot be removed stays in the user's own temporary folder: harmless.
+        }
+      });
+    } catch (IOException e) {
+      // As above.
+    }
   }
 
   static void MoveOverUnlessStopped(Path temporary, Path output) throws IOException {
