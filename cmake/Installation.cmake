@@ -11,7 +11,11 @@ set(TOLVARINE_JAVA_HOME /usr/lib/jvm/default-java CACHE PATH
 
 install(TARGETS tolvarine RUNTIME DESTINATION . COMPONENT launcher)
 if(NOT WIN32)
+  # The waiting converter converts the drawing of the classes that conversions use once, so
+  # that the first conversion handed to it finds them loaded.
   install(TARGETS tolvarine_hand RUNTIME DESTINATION lib COMPONENT launcher)
+  install(FILES installation/classes.svg DESTINATION lib RENAME tolvarine-classes.svg
+    COMPONENT launcher)
 endif()
 if(WIN32)
   # On Windows the help's lines end in CR LF, as the launcher's own line after it does.

@@ -146,7 +146,8 @@ void StartServer(const std::string& java, const std::vector<std::string>& option
   words.insert(words.end(), options.begin(), options.end());
   for (const char* word : {"-XX:TieredStopAtLevel=4", "-cp"}) words.push_back(word);
   words.push_back(jar);
-  for (const std::string& word : {std::string("tolvarine.convert.Server"), idle, key, folder}) {
+  for (const std::string& word :
+       {std::string("tolvarine.convert.Server"), idle, key, folder, std::to_string(getpid())}) {
     words.push_back(word);
   }
   std::vector<char*> argv;

@@ -38,6 +38,9 @@ import org.apache.batik.ext.awt.image.spi.ImageTagRegistry;
 final class Server {
   // Java's heap and its JIT state are renewed now and then.
   private static final int kMostConversions = 500;
+  private static final int kLongestWaitMs = 600_000;
+  // Beside the converter's jar.
+  private static final String kWarmUpDrawing = "tolvarine-classes.svg";
   private static final int kMostArguments = 1000;
   private static final int kLongestText = 1 << 20;
   private static final byte kAccepted = 'Y';
@@ -48,15 +51,17 @@ final class Server {
 
   private Server() {}
 
-  // Server IDLE-SECONDS KEY FOLDER: listens on FOLDER/KEY.sock, which the folder's lock file
-  // KEY.lock keeps to one converter.
+  // Server IDLE-SECONDS KEY FOLDER RUN: listens on FOLDER/KEY.sock, which the folder's lock
+  // file KEY.lock keeps to one converter, once the run that started it (process RUN) has ended.
   public static void main(String[] args) throws Exception {
     int idle = Integer.parseInt(args[0]);
     String key = args[1];
     Path folder = Paths.get(args[2]);
+    long run = Long.parseLong(args[3]);
     Path socket = folder.resolve(key + ".sock");
-    FileChannel lock_file = FileChannel.open(folder.resolve(key + ".lock"),
-        StandardOpenOption.CREATE, StandardOpenOption.WRITE);
+    Path lock_path = folder.resolve(key + ".lock");
+    FileChannel lock_file = FileChannel.open(lock_path, StandardOpenOption.CREATE,
+        StandardOpenOption.WRITE);
     // Another converter may be ending, or starting for a run at the same moment.
     FileLock lock = null;
     for (int attempt = 0; attempt < 20 && lock == null; ++attempt) {
@@ -64,6 +69,16 @@ final class Server {
       if (lock == null) Thread.sleep(50);
     }
     if (lock == null) return;
+    Messages.SilenceLogging();
+    // The run that started this converter converts meanwhile, and takes the processor first;
+    // then a conversion of the installation's own drawing loads what conversions need, so that
+    // the next run's is not the first.
+    ProcessHandle starter = ProcessHandle.of(run).orElse(null);
+    for (int waited = 0; starter != null && starter.isAlive() && waited < kLongestWaitMs;
+         waited += 25) {
+      Thread.sleep(25);
+    }
+    WarmUp(folder);
     Files.deleteIfExists(socket);
     ServerSocketChannel listener = (ServerSocketChannel) ServerSocketChannel.class
         .getMethod("open", ProtocolFamily.class)
@@ -75,14 +90,31 @@ final class Server {
       public void run() {
         try {
           Files.deleteIfExists(socket);
+          // A converter starting meanwhile may take the lock of the file removed and another
+          // converter a new one: the one whose socket is then taken ends when idle.
+          Files.deleteIfExists(lock_path);
         } catch (IOException e) {
           // The next run finds nobody listening and starts another converter.
         }
         SafeOutput.RemoveOwnFiles();
       }
     });
-    Messages.SilenceLogging();
     new Waiting(key, listener, idle).Serve();
+  }
+
+  private static void WarmUp(Path folder) {
+    try {
+      Path jar = Paths.get(Server.class.getProtectionDomain().getCodeSource().getLocation()
+          .toURI());
+      Path drawing = jar.resolveSibling(kWarmUpDrawing);
+      Path pdf = folder.resolve("warm-up-" + ProcessHandle.current().pid() + ".pdf");
+      if (!Files.isRegularFile(drawing)) return;
+      Main.ConvertAndReport(Main.Checked(new String[] {drawing.toString(), pdf.toString()},
+          null));
+      Files.deleteIfExists(pdf);
+    } catch (Exception e) {
+      // Not warmed: the first conversion handed over loads what it needs itself.
+    }
   }
 
   private static final class Waiting {
