@@ -170,6 +170,8 @@ class Bench:
         ways = {
             "launcher (installed)": lambda i, o: [os.path.join(self.install, "tolvarine"), i,
                                                   "-o", o],
+            # As a run that finds no converter waiting: its own Java converts.
+            SELF: lambda i, o: [os.path.join(self.install, "tolvarine"), i, "-o", o],
             "plain java": lambda i, o: [shutil.which("java"), "-Djava.awt.headless=true", "-jar",
                                         jar, i, "-o", o],
         }
@@ -186,8 +188,10 @@ class Bench:
         with: the floor under any conversion through it."""
         with open(os.path.join(self.install, "config.dat")) as config:
             run_exe = re.search(r"^RunEXE=(.*)$", config.read(), re.M).group(1)
+        words = run_exe.split(" -jar ")[0].split()
+        java_at = next(i for i, word in enumerate(words) if "{JAVAEXE}" in word)
         options = [word.strip("[]").replace("{EXEDIR}", self.install)
-                   for word in run_exe.split(" -jar ")[0].split()[1:]]
+                   for word in words[java_at + 1:]]
         java = os.path.join(self.install, "jre", "bin", "java")
         return [java if os.path.exists(java) else shutil.which("java")] + options + ["-version"]
 
@@ -201,7 +205,8 @@ class Bench:
             outputs[name] = out
             argv = argv(drawing, out)
             argv[0] = shutil.which(argv[0]) or argv[0]
-            variants.append((name, (argv, None)))
+            env = dict(os.environ, TOLVARINE_SERVER="0") if name == SELF else None
+            variants.append((name, (argv, env)))
         figures = self.compare(variants, self.rounds(runs), 1)
         rows = {name: figures[name][:5] + (page_size(out), os.path.getsize(out)
                                            if os.path.exists(out) else 0, figures[name][5])
@@ -220,6 +225,7 @@ def page_size(pdf):
 
 
 EMPTY = "empty drawing"
+SELF = "launcher, converting itself"
 
 
 def job_drawings(workspace):
