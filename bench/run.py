@@ -402,7 +402,10 @@ def jobs_report(results):
              "plainly (`java -jar .../tolvarine-convert.jar`, no class-data archive or other "
              "start-up option), beside two other SVG to PDF converters from Debian's packages, "
              "and for the empty drawing beside `java -version` with the installation's options. "
-             "The ratios compare means.", "",
+             "The ratios compare means. The installed launcher hands its conversions to the "
+             "converter that its first run left waiting: its CPU and peak memory are the run's "
+             "own processes', not the waiting converter's (see below); `launcher, converting "
+             "itself` is a run that finds none waiting (`TOLVARINE_SERVER=0`).", "",
              "| drawing | way of converting | wall mean | wall median | wall quartiles | CPU | "
              "peak | page size | PDF bytes | / plain java | / cairosvg | / rsvg-convert |",
              "|---|---|---:|---:|---:|---:|---:|---|---:|---:|---:|---:|"]

@@ -126,12 +126,35 @@ void OnStop(int signal_number) {
   if (socket >= 0) shutdown(socket, SHUT_WR);  // the converter stops and ends
 }
 
+// A program named without a folder, as the launcher finds one: in the absolute entries of
+// PATH only, never in the current folder. Empty when there is none.
+std::string FindProgram(const std::string& name) {
+  if (name.find('/') != std::string::npos) return name;
+  if (name.empty()) return "";
+  const char* path = std::getenv("PATH");
+  std::string entries = path != nullptr ? path : "";
+  for (size_t start = 0; start <= entries.size();) {
+    size_t end = entries.find(':', start);
+    if (end == std::string::npos) end = entries.size();
+    std::string folder = entries.substr(start, end - start);
+    start = end + 1;
+    if (folder.empty() || folder[0] != '/') continue;
+    std::string candidate = folder + "/" + name;
+    struct stat info;
+    if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        access(candidate.c_str(), X_OK) == 0) {
+      return candidate;
+    }
+  }
+  return "";
+}
+
 [[noreturn]] void RunJava(char** java_command) {
   struct sigaction plain {};
   plain.sa_handler = SIG_DFL;
   for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal_number, &plain, nullptr);
   if (stop_signal != 0) _exit(128 + stop_signal);
-  execvp(java_command[0], java_command);
+  execv(java_command[0], java_command);
   std::fprintf(stderr, "Error: cannot start %s: %s\n", java_command[0], std::strerror(errno));
   _exit(127);
 }
@@ -144,7 +167,11 @@ void StartServer(const std::string& java, const std::vector<std::string>& option
                  const std::string& folder) {
   std::vector<std::string> words = {java};
   words.insert(words.end(), options.begin(), options.end());
-  for (const char* word : {"-XX:TieredStopAtLevel=4", "-cp"}) words.push_back(word);
+  // A heap that gives back what a large drawing took once it is collected.
+  for (const char* word :
+       {"-XX:TieredStopAtLevel=4", "-Xms16m", "-XX:MaxHeapFreeRatio=40", "-cp"}) {
+    words.push_back(word);
+  }
   words.push_back(jar);
   for (const std::string& word :
        {std::string("tolvarine.convert.Server"), idle, key, folder, std::to_string(getpid())}) {
@@ -244,7 +271,12 @@ int main(int argc, char** argv) {
   }
   char** java_command = argv + 2;
   const std::string idle = argv[1];
-  const std::string java = argv[2];
+  std::string java = FindProgram(argv[2]);
+  if (java.empty()) {
+    std::fprintf(stderr, "Error: cannot start %s: no such program on PATH\n", argv[2]);
+    return 127;
+  }
+  argv[2] = java.data();
   int jar_at = 3;
   while (jar_at < argc && std::strcmp(argv[jar_at], "-jar") != 0) ++jar_at;
   const char* no_server = std::getenv("TOLVARINE_SERVER");

@@ -237,6 +237,11 @@ waiting() {
   expect "handed messages" "$(grep -v '^timing:' out.txt | sed 's/faults-handed/faults/')" \
     "$(grep -v '^timing:' own.txt)"
   expect "handed PDF" "$(normal faults-handed.pdf | md5sum)" "$(normal faults.pdf | md5sum)"
+  # A run with another umask meets a converter of its own, and its PDF gets the run's
+  # permissions.
+  (umask 077 && "$launcher" shapes.svg masked.pdf >out.txt)
+  own || fail "another umask's run was handed over: $(cat out.txt)"
+  expect "umask" "$(stat -c %a masked.pdf)" 600
   # Refused as the run itself refuses it, nothing written.
   handed shapes.svg shapes.svg
   expect "refused status" "$status" 0

@@ -39,6 +39,7 @@ final class Server {
   // Java's heap and its JIT state are renewed now and then.
   private static final int kMostConversions = 500;
   private static final int kLongestWaitMs = 600_000;
+  private static final long kCollectAfterNanos = 1_000_000_000L;
   // Beside the converter's jar.
   private static final String kWarmUpDrawing = "tolvarine-classes.svg";
   private static final int kMostArguments = 1000;
@@ -125,6 +126,7 @@ final class Server {
     private final PrintStream quiet_out = System.out;
     private final PrintStream quiet_err = System.err;
     private boolean busy;
+    private boolean collected = true;
     private long last = System.nanoTime();
     private int conversions;
 
@@ -145,9 +147,16 @@ final class Server {
             } catch (InterruptedException e) {
               return;
             }
+            boolean collect;
             synchronized (Waiting.this) {
-              if (!busy && System.nanoTime() - last > idle_nanos) System.exit(0);
+              long waited = System.nanoTime() - last;
+              if (!busy && waited > idle_nanos) System.exit(0);
+              collect = !busy && !collected && waited > kCollectAfterNanos;
+              if (collect) collected = true;
             }
+            // The garbage of the last conversions, a large drawing's included, is collected
+            // once no conversion follows at once, and the memory goes back to the system.
+            if (collect) System.gc();
           }
         }
       };
@@ -253,6 +262,7 @@ final class Server {
 
     private synchronized void Done() {
       busy = false;
+      collected = false;
       last = System.nanoTime();
     }
 
