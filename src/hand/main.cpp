@@ -32,6 +32,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
+
 extern char** environ;
 
 namespace {
@@ -124,29 +126,6 @@ void OnStop(int signal_number) {
   stop_signal = signal_number;
   int socket = handed_socket;
   if (socket >= 0) shutdown(socket, SHUT_WR);  // the converter stops and ends
-}
-
-// A program named without a folder, as the launcher finds one: in the absolute entries of
-// PATH only, never in the current folder. Empty when there is none.
-std::string FindProgram(const std::string& name) {
-  if (name.find('/') != std::string::npos) return name;
-  if (name.empty()) return "";
-  const char* path = std::getenv("PATH");
-  std::string entries = path != nullptr ? path : "";
-  for (size_t start = 0; start <= entries.size();) {
-    size_t end = entries.find(':', start);
-    if (end == std::string::npos) end = entries.size();
-    std::string folder = entries.substr(start, end - start);
-    start = end + 1;
-    if (folder.empty() || folder[0] != '/') continue;
-    std::string candidate = folder + "/" + name;
-    struct stat info;
-    if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-        access(candidate.c_str(), X_OK) == 0) {
-      return candidate;
-    }
-  }
-  return "";
 }
 
 [[noreturn]] void RunJava(char** java_command) {
@@ -271,7 +250,9 @@ int main(int argc, char** argv) {
   }
   char** java_command = argv + 2;
   const std::string idle = argv[1];
-  std::string java = FindProgram(argv[2]);
+  // Named without a folder, it is found as the launcher finds programs, never in the current
+  // folder.
+  std::string java = tolvarine::platform::FindProgram(argv[2]);
   if (java.empty()) {
     std::fprintf(stderr, "Error: cannot start %s: no such program on PATH\n", argv[2]);
     return 127;

@@ -133,6 +133,14 @@ bool WriteEnvironmentVariable(const std::string& name, const std::string& value)
 /// empty text on Windows.
 std::string DefaultSearchPath();
 
+#ifndef _WIN32
+/// The file a program named `name` is started from: `name` itself when it holds a '/', else
+/// the first executable file of that name in a folder of this process's PATH. Empty and
+/// relative entries are skipped: they name folders below wherever the user happens to be.
+/// Empty, with errno set, when there is none.
+std::string FindProgram(const std::string& name);
+#endif
+
 /// The user's temporary-files folder, always ending with kPathSeparator; empty when no safe
 /// folder can be had, and then `why_not` (when given) says why, naming the folder ("\"/tmp/x\"
 /// belongs to another user"), or stays empty where the system tells nothing.

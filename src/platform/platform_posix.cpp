@@ -541,26 +541,6 @@ class SpawnAttributes {
   bool initialised_;
 };
 
-// The file a program named `name` is started from: `name` itself when it holds a '/', else
-// the first executable file of that name in a folder of this process's PATH. Empty and
-// relative entries are skipped: they name folders below wherever the user happens to be.
-// Empty, with errno set, when there is none.
-std::string FindProgram(const std::string& name) {
-  if (name.find('/') != std::string::npos) return name;
-  for (const std::string& folder :
-       PathEntries(ReadEnvironmentVariable("PATH").value_or(DefaultSearchPath()))) {
-    if (folder.empty() || folder[0] != '/') continue;
-    std::string candidate = folder + "/" + name;
-    struct stat info;
-    if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-        access(candidate.c_str(), X_OK) == 0) {
-      return candidate;
-    }
-  }
-  errno = ENOENT;
-  return std::string();
-}
-
 // Hands on why the program `name` cannot start (errno's text) and returns false.
 bool CannotStart(const std::string& name) {
   return Failed(("cannot start \"" + name + "\"").c_str());
@@ -677,6 +657,22 @@ void CollectOutput(int read_end, pid_t pid, const OutputSink& sink) {
 }
 
 }  // namespace
+
+std::string FindProgram(const std::string& name) {
+  if (name.find('/') != std::string::npos) return name;
+  for (const std::string& folder :
+       PathEntries(ReadEnvironmentVariable("PATH").value_or(DefaultSearchPath()))) {
+    if (folder.empty() || folder[0] != '/') continue;
+    std::string candidate = folder + "/" + name;
+    struct stat info;
+    if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        access(candidate.c_str(), X_OK) == 0) {
+      return candidate;
+    }
+  }
+  errno = ENOENT;
+  return std::string();
+}
 
 namespace {
 

@@ -277,6 +277,13 @@ waiting() {
   # The stopped conversion's converter has ended: the next run finds nobody waiting.
   "$launcher" shapes.svg after.pdf >out.txt
   own || fail "the stopped conversion's converter still waits: $(cat out.txt)"
+  # A font installed while a converter waits ends it: Java's own font list is made once.
+  mkdir -p home/.local/share/fonts
+  export JAVA_TOOL_OPTIONS="-Duser.home=$work/home"
+  handed shapes.svg fonts-before.pdf
+  cp /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf home/.local/share/fonts/Extra.ttf
+  "$launcher" shapes.svg fonts-after.pdf >out.txt
+  own || fail "converted by a converter older than the font: $(cat out.txt)"
 }
 
 # The PDF's objects one per line, uncompressed, without what differs from run to run.

@@ -79,6 +79,8 @@ final class Server {
          waited += 25) {
       Thread.sleep(25);
     }
+    // The fonts that Java's own font list, made once, is made from.
+    String fonts = FontList.KeyOf(Fonts.FontFolders());
     WarmUp(folder);
     Files.deleteIfExists(socket);
     ServerSocketChannel listener = (ServerSocketChannel) ServerSocketChannel.class
@@ -100,7 +102,7 @@ final class Server {
         SafeOutput.RemoveOwnFiles();
       }
     });
-    new Waiting(key, listener, idle).Serve();
+    new Waiting(key, listener, idle, fonts).Serve();
   }
 
   private static void WarmUp(Path folder) {
@@ -122,7 +124,7 @@ final class Server {
     private final String key;
     private final ServerSocketChannel listener;
     private final long idle_nanos;
-    private final String fonts;  // the fonts that Java's own font list was made from
+    private final String fonts;
     private final PrintStream quiet_out = System.out;
     private final PrintStream quiet_err = System.err;
     private boolean busy;
@@ -130,11 +132,11 @@ final class Server {
     private long last = System.nanoTime();
     private int conversions;
 
-    Waiting(String key, ServerSocketChannel listener, int idle) {
+    Waiting(String key, ServerSocketChannel listener, int idle, String fonts) {
       this.key = key;
       this.listener = listener;
       this.idle_nanos = TimeUnit.SECONDS.toNanos(idle);
-      this.fonts = FontList.KeyOf(Fonts.FontFolders());
+      this.fonts = fonts;
     }
 
     void Serve() throws IOException {
@@ -252,12 +254,14 @@ final class Server {
       synchronized (finished) {
         finished[0] = true;
       }
-      frames.End(status);
-      run.close();
       // Batik keeps the images it read: a file changed before the next conversion would
       // otherwise be drawn as it was.
       ImageTagRegistry.getRegistry().flushCache();
+      // Free before the run hears the end, so that a run that follows at once is taken.
       Done();
+      try (SocketChannel closed = run) {
+        frames.End(status);
+      }
     }
 
     private synchronized void Done() {
