@@ -13,7 +13,7 @@ quietly bash scripts/install-deps.sh --conversion
 # and which leaves the test build's settings alone.
 quietly cmake -S . -B build-demo -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DTOLVARINE_BUILD_TESTS=OFF -DTOLVARINE_BUILD_BENCHMARKS=OFF
-quietly cmake --build build-demo --target tolvarine tolvarine_convert
+quietly cmake --build build-demo --target tolvarine tolvarine_hand tolvarine_convert
 prefix="$PWD/install"
 rm -rf "$prefix"
 quietly cmake --install build-demo --prefix "$prefix" --component launcher
