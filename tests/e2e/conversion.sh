@@ -237,6 +237,17 @@ waiting() {
   expect "handed messages" "$(grep -v '^timing:' out.txt | sed 's/faults-handed/faults/')" \
     "$(grep -v '^timing:' own.txt)"
   expect "handed PDF" "$(normal faults-handed.pdf | md5sum)" "$(normal faults.pdf | md5sum)"
+  # A drawing that exhausts the stack fails as it does in the run's own Java, and the
+  # converter, whose libraries it may have left unsound, ends.
+  echo '<svg xmlns="http://www.w3.org/2000/svg" width="100" height="100"><style>.r { fill:
+    url(#p) }</style><pattern id="p" width="10" height="10" patternUnits="userSpaceOnUse"><rect
+    class="r" width="5" height="5"/></pattern><rect class="r" width="100" height="100"/></svg>' \
+    >loop.svg
+  handed loop.svg loop.pdf
+  expect "loop" "$(framed | grep -v '^timing:')" "$(printf '%s\n%s' 'Converting loop.svg to loop.pdf' \
+    "Error: loop.svg: the drawing nests too deeply, or a style sheet's references loop")"
+  "$launcher" shapes.svg shapes.pdf >out.txt
+  own || fail "the converter that ran out of stack converted again: $(cat out.txt)"
   # A run with another umask meets a converter of its own, and its PDF gets the run's
   # permissions.
   (umask 077 && "$launcher" shapes.svg masked.pdf >out.txt)

@@ -37,6 +37,9 @@ public final class Main {
   // Batik draws a drawing by recursion, a level or more for each level of nesting: the
   // conversion gets a stack that deep drawings fit in (taken from memory only as used).
   static final long kStack = 64L << 20;
+  // A conversion ran out of stack or memory: what it left behind in Java's libraries may not
+  // be sound for another.
+  static volatile boolean exhausted;
 
   private Main() {}
 
@@ -151,6 +154,7 @@ public final class Main {
     } catch (Throwable t) {
       for (Throwable cause = t; cause != null; cause = Messages.Cause(cause)) {
         if (cause instanceof PageSize.PageSideError) throw new UsageError(cause.getMessage());
+        if (cause instanceof VirtualMachineError) exhausted = true;
       }
       return Messages.Explain(t, watch != null && watch.failed ? options.output : file, report);
     } finally {

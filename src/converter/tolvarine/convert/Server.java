@@ -257,11 +257,14 @@ final class Server {
       // Batik keeps the images it read: a file changed before the next conversion would
       // otherwise be drawn as it was.
       ImageTagRegistry.getRegistry().flushCache();
-      // Free before the run hears the end, so that a run that follows at once is taken.
-      Done();
+      // Free before the run hears the end, so that a run that follows at once is taken; after
+      // a conversion that ran out of stack or memory, another converter takes the next.
+      boolean exhausted = Main.exhausted;
+      if (!exhausted) Done();
       try (SocketChannel closed = run) {
         frames.End(status);
       }
+      if (exhausted) System.exit(0);
     }
 
     private synchronized void Done() {
