@@ -46,6 +46,8 @@ constexpr const char* kSharedVariables[] = {
     "LANG", "LANGUAGE", "LC_",   "TZ",     "HOME", "USER",       "LOGNAME",     "PATH", "TMPDIR",
     "LD_",  "MALLOC_",  "JAVA_", "_JAVA_", "JDK_", "TOLVARINE_", "FONTCONFIG_", "FC_",  "XDG_"};
 constexpr char kAccepted = 'Y';
+constexpr char kDeclined = 'N';
+constexpr long kMostConverters = 4;
 constexpr char kOut = 'o';
 constexpr char kEnd = 'x';
 constexpr int kStopWaitMs = 5000;
@@ -239,6 +241,56 @@ void WriteAll(int fd, const std::string& bytes) {
   _exit(128 + stop_signal);
 }
 
+enum class Handing { kDone, kNobodyThere, kBusy, kFailed };
+
+// Hands the request to the converter listening on `path`: kDone with its exit status once it
+// has converted, after what it wrote has been shown; kNobodyThere when none listens; kBusy
+// when it takes no conversion now; kFailed when the run must convert itself (the converter
+// ended without an answer, or the socket cannot be used).
+Handing Hand(const std::string& path, const std::string& request, int& status) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof address.sun_path) return Handing::kFailed;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (socket < 0) return Handing::kFailed;
+  if (connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    bool nobody = errno == ENOENT || errno == ECONNREFUSED;
+    close(socket);
+    return nobody ? Handing::kNobodyThere : Handing::kFailed;
+  }
+  handed_socket = socket;
+  if (stop_signal != 0) EndStopped(socket);
+  char answer = 0;
+  if (!SendAll(socket, request) || !ReadAll(socket, &answer, 1) || answer != kAccepted) {
+    if (stop_signal != 0) EndStopped(socket);
+    handed_socket = -1;
+    close(socket);
+    return answer == kDeclined ? Handing::kBusy : Handing::kFailed;
+  }
+  // Shown once the conversion is over, in the order written, so that a converter that ends
+  // without an answer leaves nothing half said before this run converts itself.
+  std::vector<std::pair<char, std::string>> said;
+  while (true) {
+    char kind = 0;
+    uint32_t number = 0;
+    if (!ReadAll(socket, &kind, 1) || !ReadNumber(socket, number)) break;
+    if (kind == kEnd) {
+      for (const auto& [stream, bytes] : said) WriteAll(stream == kOut ? 1 : 2, bytes);
+      status = static_cast<int>(number);
+      return Handing::kDone;
+    }
+    if (number > kLongestPiece) break;
+    std::string bytes(number, '\0');
+    if (!ReadAll(socket, bytes.data(), number)) break;
+    said.emplace_back(kind, std::move(bytes));
+  }
+  if (stop_signal != 0) EndStopped(socket);
+  handed_socket = -1;
+  close(socket);
+  return Handing::kFailed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -273,57 +325,34 @@ int main(int argc, char** argv) {
   char here[PATH_MAX];
   if (folder.empty() || getcwd(here, sizeof here) == nullptr) RunJava(java_command);
   const std::string key = Hash(KeyText(java, options, jar));
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::string path = folder + "/" + key + ".sock";
-  if (path.size() >= sizeof address.sun_path) RunJava(java_command);
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-
   struct sigaction stop {};
   stop.sa_handler = OnStop;
   sigemptyset(&stop.sa_mask);
   for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal_number, &stop, nullptr);
-  int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (socket < 0) RunJava(java_command);
-  if (connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    if (errno == ENOENT || errno == ECONNREFUSED) {
-      StartServer(java, options, jar, idle, key, folder);
-    }
-    close(socket);
-    RunJava(java_command);
-  }
-  handed_socket = socket;
-  if (stop_signal != 0) EndStopped(socket);
+  // The request after the converter's name: the current folder and the arguments.
   std::string request;
-  PutText(request, key);
   PutText(request, here);
   PutNumber(request, static_cast<uint32_t>(argc - jar_at - 2));
   for (int i = jar_at + 2; i < argc; ++i) PutText(request, argv[i]);
-  char answer = 0;
-  if (!SendAll(socket, request) || !ReadAll(socket, &answer, 1) || answer != kAccepted) {
-    if (stop_signal != 0) EndStopped(socket);
-    handed_socket = -1;
-    close(socket);
-    RunJava(java_command);
-  }
-  // Shown once the conversion is over, in the order written, so that a converter that ends
-  // without an answer leaves nothing half said before this run converts itself.
-  std::vector<std::pair<char, std::string>> said;
-  while (true) {
-    char kind = 0;
-    uint32_t number = 0;
-    if (!ReadAll(socket, &kind, 1) || !ReadNumber(socket, number)) break;
-    if (kind == kEnd) {
-      for (const auto& [stream, bytes] : said) WriteAll(stream == kOut ? 1 : 2, bytes);
-      return static_cast<int>(number);
+  // Runs at once (a batch in parallel) meet a converter each, up to one a processor.
+  long processors = sysconf(_SC_NPROCESSORS_ONLN);
+  int places = static_cast<int>(std::clamp(processors, 1L, kMostConverters));
+  for (int place = 0; place < places; ++place) {
+    std::string name = place == 0 ? key : key + "-" + std::to_string(place);
+    std::string asked;
+    PutText(asked, name);
+    int status = 0;
+    switch (Hand(folder + "/" + name + ".sock", asked + request, status)) {
+      case Handing::kDone:
+        return status;
+      case Handing::kNobodyThere:
+        StartServer(java, options, jar, idle, name, folder);
+        RunJava(java_command);
+      case Handing::kBusy:
+        continue;
+      case Handing::kFailed:
+        RunJava(java_command);
     }
-    if (number > kLongestPiece) break;
-    std::string bytes(number, '\0');
-    if (!ReadAll(socket, bytes.data(), number)) break;
-    said.emplace_back(kind, std::move(bytes));
   }
-  if (stop_signal != 0) EndStopped(socket);
-  handed_socket = -1;
-  close(socket);
   RunJava(java_command);
 }

@@ -270,7 +270,8 @@ waiting() {
     expect "image ${colour%%:*}" "$(tail -c 3 image.ppm | od -An -tu1 | xargs)" \
       "$([ "${colour%%:*}" = red ] && echo '255 89 89' || echo '89 89 255')"
   done
-  # While it converts, another run converts itself; a run stopped meanwhile has it stop too.
+  # While it converts, another run converts itself (and starts a second converter for the
+  # next runs at once); a run stopped meanwhile has it stop too.
   awk 'BEGIN { print "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"800\" height=\"800\">"
     for (i = 0; i < 100000; i++) printf "<circle cx=\"%d\" cy=\"%d\" r=\"3\"/>\n", i % 800, i / 125
     print "</svg>" }' >slow.svg
@@ -288,6 +289,14 @@ waiting() {
   # The stopped conversion's converter has ended: the next run finds nobody waiting.
   "$launcher" shapes.svg after.pdf >out.txt
   own || fail "the stopped conversion's converter still waits: $(cat out.txt)"
+  # While the first converter is busy, the next run is handed to the second.
+  handed shapes.svg first.pdf
+  "$launcher" slow.svg slow.pdf >slow.txt &
+  for _ in $(seq 1000); do ls -A | grep -q '\.tmp$' && break || sleep 0.02; done
+  handed shapes.svg second.pdf
+  kill -0 $! 2>/dev/null || fail "the second run was handed over only after the first ended"
+  wait $!
+  grep -q "converted by the waiting converter" slow.txt || fail "slow: $(cat slow.txt)"
   # A font installed while a converter waits ends it: Java's own font list is made once.
   mkdir -p home/.local/share/fonts
   export JAVA_TOOL_OPTIONS="-Duser.home=$work/home"
@@ -358,7 +367,9 @@ download() {
 # beside which installing also lists the machine's fonts.
 current_folder() {
   ln -s . here && ln -s . again
-  JAVA_TOOL_OPTIONS="-Duser.home=$work/no-home -Xlog:class+load:file=classes.txt" \
+  # The run's own Java, whose classes are logged, and no converter left waiting to log its own.
+  TOLVARINE_SERVER=0 \
+    JAVA_TOOL_OPTIONS="-Duser.home=$work/no-home -Xlog:class+load:file=classes.txt" \
     convert text.svg text.pdf
   expect "status" "$status" 1
   expect "folder" "$(ls | grep -v -x -E 'out.txt|err.txt|classes.txt' | xargs)" \
