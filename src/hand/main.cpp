@@ -108,13 +108,17 @@ std::string KeyText(const std::string& java, const std::vector<std::string>& opt
   return text;
 }
 
-// The user's folder for the sockets, made if missing; empty unless it is a folder of the
-// user's that nobody else may enter.
+// The user's folder for the sockets, made if missing: in the session's runtime folder, or
+// else the user's own folder in the temporary-files folder, which the launcher also keeps a
+// fetched Java in; empty unless it is a folder of the user's that nobody else may enter.
 std::string OwnFolder() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  std::string folder = runtime != nullptr && runtime[0] == '/'
-                           ? std::string(runtime) + "/tolvarine"
-                           : "/tmp/tolvarine-" + std::to_string(geteuid());
+  const char* temporary = std::getenv("TMPDIR");
+  std::string folder =
+      runtime != nullptr && runtime[0] == '/'
+          ? std::string(runtime) + "/tolvarine"
+          : std::string(temporary != nullptr && temporary[0] == '/' ? temporary : "/tmp") +
+                "/tolvarine-" + std::to_string(geteuid());
   if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return "";
   struct stat info;
   if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != geteuid() ||
