@@ -196,7 +196,9 @@ END
     for (i = 0; i < 20000; i++) printf "<circle cx=\"%d\" cy=\"%d\" r=\"3\"/>\n", i % 800, i / 25
     print "</svg>" }' >slow.svg
   mkdir tmp
-  JAVA_TOOL_OPTIONS="-Duser.home=$work/no-home -Djava.io.tmpdir=$work/tmp" \
+  # The run's own Java (a stopped waiting converter is the waiting case's), and no converter
+  # left to wait, whose own font cache would be in tmp while it waits.
+  TOLVARINE_SERVER=0 JAVA_TOOL_OPTIONS="-Duser.home=$work/no-home -Djava.io.tmpdir=$work/tmp" \
     "$launcher" slow.svg slow.pdf >out.txt &
   for _ in $(seq 1000); do ls -A | grep -q '\.tmp$' && break || sleep 0.02; done
   # Killed outright, the launcher can pass nothing on: the system stops the converter for it.

@@ -69,15 +69,15 @@ final class FontList {
   private FontList() {}
 
   // Adds the machine's fonts to FOP's, numbered after its base fonts as FOP's own set-up
-  // numbers them, from a list that is still true or from FOP's detection.
+  // numbers them, from a list that is still true (its key as KeyOf gives it for the folders)
+  // or from FOP's detection.
   // Returns the installed families and the ones fontconfig gives the generic names, as the
   // list holds them.
-  static Fonts.Families AddTo(FontInfo fonts, List<File> folders) throws Exception {
+  static Fonts.Families AddTo(FontInfo fonts, List<File> folders, String key) throws Exception {
     Timings.Mark("the transcoder, the PDF document, FOP's base fonts");
     URI here = new File(".").getAbsoluteFile().toURI();
     InternalResourceResolver resolver =
         ResourceResolverFactory.createDefaultInternalResourceResolver(here);
-    String key = KeyOf(folders);
     List<Path> places = Places();
     // Installing makes the installation's list, whatever list the user has; conversions leave
     // the installation as it was.

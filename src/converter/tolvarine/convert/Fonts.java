@@ -59,16 +59,20 @@ import org.w3c.dom.svg.SVGDocument;
 /** The machine's fonts for the drawing's text, and the folder FOP keeps their list in. */
 final class Fonts {
   private static List<File> font_folders = new ArrayList<>();
+  private static String font_key;  // what the list of the fonts in them depends on
 
   private Fonts() {}
 
-  // Before the home folder may be changed for the cache, which is then changed once: a waiting
-  // converter finds the folders again for each conversion.
-  static void FindFolders() {
+  // Before a conversion, and returns the key of the fonts found. The folders are found before
+  // the home folder may be changed for the cache, which is changed once: a waiting converter
+  // finds the folders again for each conversion, and compares the key with its own fonts'.
+  static String FindFolders() {
     font_folders = FontFolders();
     if (SafeOutput.font_cache_folder == null) {
       SafeOutput.font_cache_folder = FontCacheFolderOfOurOwn();
     }
+    font_key = FontList.KeyOf(font_folders);
+    return font_key;
   }
 
   // FOP's transcoder with the machine's fonts found (FOP keeps their list in its per-user font
@@ -142,7 +146,7 @@ final class Fonts {
       graphics = new PageSize.ExactPage(graphics, isTextStroked());
       FontInfo fonts = graphics.getFontInfo();
       try {
-        families = FontList.AddTo(fonts, font_folders);
+        families = FontList.AddTo(fonts, font_folders, font_key);
       } catch (Exception e) {
         throw new IllegalStateException("cannot set up the fonts: " + e.getMessage(), e);
       }

@@ -59,22 +59,21 @@ public final class Main {
 
   // The exit status: 0 for a PDF written.
   private static int Run(String[] args) {
-    Options options;
+    int status;
     try {
-      options = Checked(args, null);
+      Options options = Checked(args, null);
+      Runtime.getRuntime().addShutdownHook(new Thread() {
+        @Override
+        public void run() {
+          SafeOutput.RemoveOwnFiles();
+        }
+      });
+      Messages.SilenceLogging();
+      Fonts.FindFolders();
+      status = ConvertAndReport(options);
     } catch (UsageError e) {
-      int status = ReportUsageError(e.getMessage());
-      Timings.Print();
-      return status;
+      status = ReportUsageError(e.getMessage());
     }
-    Runtime.getRuntime().addShutdownHook(new Thread() {
-      @Override
-      public void run() {
-        SafeOutput.RemoveOwnFiles();
-      }
-    });
-    Messages.SilenceLogging();
-    int status = ConvertAndReport(options);
     Timings.Print();
     return status;
   }
@@ -98,10 +97,10 @@ public final class Main {
     return kUsage;
   }
 
-  // The conversion of arguments found sound, with its messages.
+  // The conversion of arguments found sound, with its messages, once the font folders are
+  // found (Fonts.FindFolders).
   static int ConvertAndReport(Options options) {
     System.out.println("Converting " + options.input + " to " + options.output);
-    Fonts.FindFolders();
     Timings.Mark("logging, arguments, output checks, font folders");
     String failure;
     Messages.Report report = new Messages.Report(options.input, options.Resolve(options.input));

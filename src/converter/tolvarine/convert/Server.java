@@ -80,7 +80,7 @@ final class Server {
       Thread.sleep(25);
     }
     // The fonts that Java's own font list, made once, is made from.
-    String fonts = FontList.KeyOf(Fonts.FontFolders());
+    String fonts = Fonts.FindFolders();
     WarmUp(folder);
     Files.deleteIfExists(socket);
     ServerSocketChannel listener = (ServerSocketChannel) ServerSocketChannel.class
@@ -204,7 +204,7 @@ final class Server {
         Done();
         return;
       }
-      boolean fonts_changed = !fonts.equals(FontList.KeyOf(Fonts.FontFolders()));
+      boolean fonts_changed = !fonts.equals(Fonts.FindFolders());
       // A folder whose name Java cannot read is left to the run itself.
       if (!asked.equals(key) || !here.startsWith("/") || here.indexOf('\uFFFD') >= 0
           || fonts_changed || conversions >= kMostConversions) {
